@@ -1,0 +1,74 @@
+// Time of one classifier_run for several hidden-unit counts, against a floor
+// measured in the same run: the N double-precision tanh and the four exp that
+// any exact implementation must call, on the same kind of arguments.
+#include "classifier.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+std::vector<float> random_knowledge(int units)
+{
+    std::mt19937 generator(static_cast<std::uint32_t>(units) + 1);
+    std::uniform_real_distribution<float> any(-1.0f, 1.0f);
+    std::vector<float> knowledge(static_cast<std::size_t>(152 + 69 * units));
+    for (float& v : knowledge) v = any(generator);
+    knowledge[128] = static_cast<float>(units);
+    std::memcpy(knowledge.data() + 133 + 69 * units, EXPECTED_CONFIGURATION, sizeof EXPECTED_CONFIGURATION);
+    return knowledge;
+}
+
+void classify(benchmark::State& state)
+{
+    const int units = static_cast<int>(state.range(0));
+    static std::vector<float> knowledge;
+    knowledge = random_knowledge(units);
+    if (classifier_init(knowledge.data()) != STATUS_OK) {
+        state.SkipWithError("knowledge refused");
+        return;
+    }
+    float input[INPUT_LENGTH];
+    std::mt19937 generator(7);
+    std::uniform_real_distribution<float> signal(-100.0f, 100.0f);
+    for (float& v : input) v = signal(generator);
+    float probabilities[CLASS_COUNT];
+    std::uint16_t class_id = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(input);
+        classifier_run(input, probabilities, &class_id);
+        benchmark::DoNotOptimize(probabilities);
+        benchmark::DoNotOptimize(class_id);
+    }
+}
+BENCHMARK(classify)->Arg(0)->Arg(10)->Arg(23);
+
+void floor_transcendentals(benchmark::State& state)
+{
+    const int units = static_cast<int>(state.range(0));
+    float arguments[HIDDEN_CAPACITY + CLASS_COUNT];
+    std::mt19937 generator(11);
+    std::uniform_real_distribution<float> any(-3.0f, 3.0f);
+    for (float& v : arguments) v = any(generator);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(arguments);
+        float sum = 0.0f;
+        for (int j = 0; j < units; ++j) {
+            sum += static_cast<float>(std::tanh(static_cast<double>(arguments[j])));
+        }
+        for (int k = 0; k < CLASS_COUNT; ++k) {
+            sum += static_cast<float>(std::exp(static_cast<double>(-arguments[units + k])));
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(floor_transcendentals)->Arg(0)->Arg(10)->Arg(23);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,40 @@
+#include "engine/engine.h"
+
+#include <cmath>
+
+std::int32_t softmax_decision(float* values, std::uint32_t count, std::int8_t factor) noexcept
+{
+    if (count == 0) {
+        return 0;
+    }
+    // Strict ordered comparisons throughout: the first of equal values wins
+    // and a NaN never wins.
+    float maximum = values[0];
+    for (std::uint32_t i = 1; i < count; ++i) {
+        if (values[i] > maximum) {
+            maximum = values[i];
+        }
+    }
+    const float f = static_cast<float>(factor);
+    float sum = 0.0f;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        float t = values[i] - maximum;
+        t = t * f;
+        const float e = static_cast<float>(std::exp(static_cast<double>(t)));
+        values[i] = e;
+        sum = sum + e;
+    }
+    const float reciprocal = 1.0f / sum;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        values[i] = values[i] * reciprocal;
+    }
+    float best = values[0];
+    std::int32_t index = 0;
+    for (std::uint32_t i = 1; i < count; ++i) {
+        if (values[i] > best) {
+            best = values[i];
+            index = static_cast<std::int32_t>(i);
+        }
+    }
+    return index;
+}
