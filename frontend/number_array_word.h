@@ -1,0 +1,11 @@
+// Signal values given as command-line words.
+#pragma once
+
+// The longest numeric prefix of word after leading white space, converted to
+// the nearest double and then narrowed to float (two roundings, on purpose):
+// an optional sign, then a decimal number with optional point and exponent,
+// a hexadecimal number "0x..." with optional binary exponent "p...", "inf",
+// "infinity" or "nan" with an optional "(chars)" (any case). 0 when word has
+// no numeric prefix. Overflow gives infinity, underflow the nearest tiny
+// double, possibly zero.
+float array_word_value(const char* word) noexcept;

@@ -1,0 +1,9 @@
+// Line numbers given as command-line words.
+#pragma once
+
+#include <cstdint>
+
+// Leading white space (space, \t, \n, \v, \f, \r), an optional sign, then
+// the longest run of decimal digits; 0 when there are none. A value outside
+// the 32-bit range gives INT32_MAX or INT32_MIN, however many digits follow.
+std::int32_t parse_line_number(const char* word) noexcept;

@@ -1,0 +1,30 @@
+// Character classes of number texts, in the C locale whatever the host's.
+#pragma once
+
+constexpr bool is_number_space(unsigned c) noexcept
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+constexpr bool is_decimal_digit(unsigned c) noexcept
+{
+    return c - '0' < 10u;
+}
+
+// Value of a hexadecimal digit, or 16 for any other character.
+constexpr unsigned hex_digit_value(unsigned c) noexcept
+{
+    if (c - '0' < 10u) {
+        return c - '0';
+    }
+    const unsigned lower = c | 0x20u;
+    if (lower - 'a' < 6u) {
+        return lower - 'a' + 10;
+    }
+    return 16;
+}
+
+constexpr unsigned to_lower_ascii(unsigned c) noexcept
+{
+    return c - 'A' < 26u ? c | 0x20u : c;
+}

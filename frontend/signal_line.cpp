@@ -1,0 +1,20 @@
+#include "signal_line.h"
+
+#include "value_scanner.h"
+
+bool read_signal_line(SignalStream* s, float* values) noexcept
+{
+    for (int slot = 0; slot < SIGNAL_LINE_VALUES; ++slot) {
+        if (!scan_value(s, &values[slot])) {
+            return false;
+        }
+        // The separator; at the end of the file there is none, and asking
+        // for it marks the end as seen.
+        if (s->next != s->filled) {
+            ++s->next;
+        } else {
+            (void)signal_stream_get(s);
+        }
+    }
+    return true;
+}

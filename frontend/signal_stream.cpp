@@ -1,0 +1,61 @@
+#include "signal_stream.h"
+
+#include <cstring>
+
+namespace {
+
+alignas(64) char g_buffer[SIGNAL_STREAM_BUFFER_SIZE];
+
+// A token of ordinary length lies wholly in this window or ends the file, so
+// the fast conversion can take it from the buffer; the quarter of the buffer
+// keeps small test buffers useful.
+constexpr std::size_t LOOKAHEAD = 4096;
+
+} // namespace
+
+void signal_stream_init_buffer(SignalStream* s, std::FILE* file, char* storage,
+                               std::size_t capacity) noexcept
+{
+    s->file = file;
+    s->data = storage;
+    s->capacity = capacity;
+    s->lookahead = capacity / 4 < LOOKAHEAD ? capacity / 4 : LOOKAHEAD;
+    s->next = 0;
+    s->filled = 0;
+    s->drained = false;
+    s->read_failed = false;
+    s->end_seen = false;
+}
+
+void signal_stream_init(SignalStream* s, std::FILE* file) noexcept
+{
+    signal_stream_init_buffer(s, file, g_buffer, sizeof g_buffer);
+}
+
+bool signal_stream_at_eof(const SignalStream* s) noexcept
+{
+    return s->end_seen;
+}
+
+bool signal_stream_refill(SignalStream* s) noexcept
+{
+    if (s->drained) {
+        return false;
+    }
+    const std::size_t unread = s->filled - s->next;
+    if (s->next != 0) {
+        std::memmove(s->data, s->data + s->next, unread);
+        s->next = 0;
+        s->filled = unread;
+    }
+    const std::size_t wanted = s->capacity - s->filled;
+    const std::size_t got = std::fread(s->data + s->filled, 1, wanted, s->file);
+    s->filled += got;
+    if (got < wanted) {
+        // Like the C library's streams, nothing is read after the end of the
+        // file or an error: both flags stay as they are.
+        s->drained = true;
+        s->read_failed = std::ferror(s->file) != 0;
+    }
+    return got != 0;
+}

@@ -1,0 +1,208 @@
+#include "value_scanner.h"
+
+#include "number_digits.h"
+#include "number_text.h"
+
+#include <bit>
+#include <charconv>
+#include <cstdint>
+#include <limits>
+#include <system_error>
+
+namespace {
+
+// Takes the text from the buffer in one std::from_chars call when it is an
+// ordinary unsigned decimal (after the sign) that ends inside the buffer or
+// at the end of the file. Returns false, having taken nothing, for anything
+// else, which the exact path then reads.
+bool scan_fast(SignalStream* s, float* value) noexcept
+{
+    const char* const start = s->data + s->next;
+    const char* const limit = s->data + s->filled;
+    const char* p = start;
+    bool negative = false;
+    if (p < limit && (*p == '-' || *p == '+')) {
+        negative = *p == '-';
+        ++p;
+    }
+    // Two characters rule out "0x" and a point without a digit.
+    if (limit - p < 2) {
+        return false;
+    }
+    if (is_decimal_digit(static_cast<unsigned char>(p[0]))) {
+        if (p[0] == '0' && (p[1] | 0x20) == 'x') {
+            return false;
+        }
+    } else if (p[0] != '.' || !is_decimal_digit(static_cast<unsigned char>(p[1]))) {
+        return false;
+    }
+
+    float magnitude = 0.0f;
+    const std::from_chars_result result = std::from_chars(p, limit, magnitude);
+    if (result.ec != std::errc{}) {
+        return false; // overflow or underflow: the exact path tells which
+    }
+    const char* end = result.ptr;
+    // std::from_chars leaves out an exponent letter without digits, and the
+    // sign after it, both of which the scan takes.
+    if (end < limit && (*end | 0x20) == 'e') {
+        ++end;
+        if (end < limit && (*end == '+' || *end == '-')) {
+            ++end;
+        }
+    }
+    if (end == limit) {
+        if (!s->drained) {
+            return false; // the text may go on past the buffer
+        }
+        if (!s->read_failed) {
+            s->end_seen = true; // the scan asked for the character after the text
+        }
+    }
+    *value = negative ? -magnitude : magnitude;
+    s->next += static_cast<std::size_t>(end - start);
+    return true;
+}
+
+// Takes the characters of word after its first, which the caller took; false
+// when one differs (it is taken) or the file ends.
+bool take_word_rest(SignalStream* s, const char* rest) noexcept
+{
+    for (; *rest != '\0'; ++rest) {
+        const int c = signal_stream_get(s);
+        if (c < 0 || to_lower_ascii(static_cast<unsigned>(c)) != static_cast<unsigned char>(*rest)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The exact path, one character at a time, as the C library's scan goes.
+// Kept out of line: its digit buffer would burden the fast path's frame.
+[[gnu::noinline]] bool scan_exact(SignalStream* s, float* value) noexcept
+{
+    int c = signal_stream_peek(s);
+    bool negative = false;
+    if (c == '-' || c == '+') {
+        negative = c == '-';
+        signal_stream_advance(s);
+        c = signal_stream_peek(s);
+        if (c < 0) {
+            return false;
+        }
+    }
+    const unsigned first = to_lower_ascii(static_cast<unsigned>(c));
+    if (first == 'n') {
+        signal_stream_advance(s);
+        if (!take_word_rest(s, "an")) {
+            return false;
+        }
+        const std::uint32_t sign = negative ? 0x80000000u : 0u;
+        *value = std::bit_cast<float>(sign | 0x7FC00000u);
+        return true;
+    }
+    if (first == 'i') {
+        signal_stream_advance(s);
+        if (!take_word_rest(s, "nf")) {
+            return false;
+        }
+        // "inf" stands unless an 'i' follows, which commits to "infinity".
+        const int after = signal_stream_peek(s);
+        if (after >= 0 && to_lower_ascii(static_cast<unsigned>(after)) == 'i') {
+            signal_stream_advance(s);
+            if (!take_word_rest(s, "nity")) {
+                return false;
+            }
+        }
+        const float infinity = std::numeric_limits<float>::infinity();
+        *value = negative ? -infinity : infinity;
+        return true;
+    }
+
+    NumberDigits n;
+    bool hex = false;
+    bool leading_zero = false;
+    if (c == '0') {
+        signal_stream_advance(s);
+        c = signal_stream_peek(s);
+        if (c >= 0 && (c | 0x20) == 'x') {
+            signal_stream_advance(s);
+            c = signal_stream_peek(s);
+            hex = true;
+        } else {
+            leading_zero = true;
+        }
+    }
+    number_digits_start(&n, hex, negative);
+    if (leading_zero) {
+        number_digits_add(&n, '0', 0);
+    }
+
+    // got_digit: a mantissa digit was taken. got_dot: no point may follow (a
+    // point or the exponent letter was taken). after_letter: the last
+    // character taken was the exponent letter, so a sign may follow.
+    bool got_digit = leading_zero;
+    bool got_dot = false;
+    bool got_exponent = false;
+    bool after_letter = false;
+    bool taken = leading_zero; // a character after the sign and any "0x"
+    const unsigned exponent_letter = hex ? 'p' : 'e';
+    for (; c >= 0; c = signal_stream_peek(s)) {
+        const unsigned u = static_cast<unsigned>(c);
+        const unsigned digit = hex ? hex_digit_value(u) : (is_decimal_digit(u) ? u - '0' : 16);
+        bool letter = false;
+        if (got_exponent && is_decimal_digit(u)) {
+            number_digits_exponent_add(&n, u - '0');
+        } else if (!got_exponent && digit < 16) {
+            number_digits_add(&n, static_cast<char>(c), digit);
+            got_digit = true;
+        } else if (after_letter && (c == '+' || c == '-')) {
+            n.exponent_negative = c == '-';
+        } else if (got_digit && !got_exponent && to_lower_ascii(u) == exponent_letter) {
+            got_exponent = true;
+            got_dot = true;
+            letter = true;
+        } else if (!got_dot && c == '.') {
+            number_digits_point(&n);
+            got_dot = true;
+        } else {
+            break;
+        }
+        after_letter = letter;
+        signal_stream_advance(s);
+        taken = true;
+    }
+
+    if (!taken) {
+        // Only a sign, or "0x" alone: no text the conversion accepts.
+        return false;
+    }
+    if (!got_digit) {
+        if (!hex) {
+            return false; // a point without a digit
+        }
+        // "0x." has no hex digit: its value is the "0" before the x.
+        *value = negative ? -0.0f : 0.0f;
+        return true;
+    }
+    // An exponent letter without digits left the exponent at zero.
+    *value = number_digits_to_float(&n);
+    return true;
+}
+
+} // namespace
+
+bool scan_value(SignalStream* s, float* value) noexcept
+{
+    for (;;) {
+        if (s->next == s->filled && signal_stream_peek(s) < 0) {
+            return false;
+        }
+        if (!is_number_space(static_cast<unsigned char>(s->data[s->next]))) {
+            break;
+        }
+        ++s->next;
+    }
+    signal_stream_look_ahead(s);
+    return scan_fast(s, value) || scan_exact(s, value);
+}
