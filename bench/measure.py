@@ -15,28 +15,39 @@ import time
 
 
 def run(command):
-    """Wall time in seconds and peak resident KiB of one run."""
+    """Wall time in seconds of one run."""
     with open(os.devnull, "wb") as sink:
         start = time.perf_counter()
-        child = subprocess.Popen(command, stdout=sink)
-        _, status, usage = os.wait4(child.pid, 0)
+        status = subprocess.call(command, stdout=sink)
         elapsed = time.perf_counter() - start
     if status != 0:
         sys.exit("failed (%d): %s" % (status, " ".join(command)))
-    return elapsed, usage.ru_maxrss
+    return elapsed
+
+
+def peak_rss_kib(command):
+    """Peak resident memory of one run, as /usr/bin/time measures it: the
+    child's own, not the pages a fork would inherit from this process."""
+    with open(os.devnull, "wb") as sink:
+        done = subprocess.run(["/usr/bin/time", "-f", "%M"] + command, stdout=sink,
+                              stderr=subprocess.PIPE, check=True)
+    return int(done.stderr.decode().split()[-1])
 
 
 def gib_file(data_dir, source):
     path = os.path.join(data_dir, "signals-1gib.csv")
     target = 1 << 30
     if not os.path.exists(path) or os.path.getsize(path) < target:
-        with open(source, "rb") as f:
-            block = f.read()
-        with open(path, "wb") as f:
+        with open(path, "wb") as out:
             written = 0
             while written < target:
-                f.write(block)
-                written += len(block)
+                with open(source, "rb") as f:
+                    while written < target:
+                        chunk = f.read(1 << 20)
+                        if not chunk:
+                            break
+                        out.write(chunk)
+                        written += len(chunk)
     return path
 
 
@@ -52,14 +63,14 @@ def main():
     floor_times, emulator_times = [], []
     run(floor)  # page cache
     for _ in range(runs):
-        floor_times.append(run(floor)[0])
-        emulator_times.append(run(classify)[0])
+        floor_times.append(run(floor))
+        emulator_times.append(run(classify))
     best_floor, best_emulator = min(floor_times), min(emulator_times)
     size_mb = os.path.getsize(signals) / 1e6
 
     big = gib_file(data, signals)
-    _, rss_small = run(classify)
-    _, rss_big = run([emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", big])
+    rss_small = peak_rss_kib(classify)
+    rss_big = peak_rss_kib([emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", big])
 
     print("file: %s (%.1f MB), %d runs each, minimum wall time" % (signals, size_mb, runs))
     print("| measure | value |")

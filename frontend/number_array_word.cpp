@@ -1,7 +1,7 @@
 #include "number_array_word.h"
 
 #include "number_digits.h"
-#include "number_text.h"
+#include "number_chars.h"
 
 #include <bit>
 #include <cstdint>

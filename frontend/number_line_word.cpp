@@ -1,6 +1,6 @@
 #include "number_line_word.h"
 
-#include "number_text.h"
+#include "number_chars.h"
 
 std::int32_t parse_line_number(const char* word) noexcept
 {

@@ -1,7 +1,7 @@
 #include "value_scanner.h"
 
 #include "number_digits.h"
-#include "number_text.h"
+#include "number_chars.h"
 
 #include <bit>
 #include <charconv>
@@ -11,20 +11,29 @@
 
 namespace {
 
+bool has_exponent_letter(const char* p, const char* end) noexcept
+{
+    for (; p != end; ++p) {
+        if ((*p | 0x20) == 'e') {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Takes the text from the buffer in one std::from_chars call when it is an
-// ordinary unsigned decimal (after the sign) that ends inside the buffer or
-// at the end of the file. Returns false, having taken nothing, for anything
-// else, which the exact path then reads.
+// ordinary decimal that ends inside the buffer or at the end of the file.
+// Returns false, having taken nothing, for anything else, which the exact
+// path then reads. The caller makes sure a character is there.
 bool scan_fast(SignalStream* s, float* value) noexcept
 {
     const char* const start = s->data + s->next;
     const char* const limit = s->data + s->filled;
-    const char* p = start;
-    bool negative = false;
-    if (p < limit && (*p == '-' || *p == '+')) {
-        negative = *p == '-';
-        ++p;
-    }
+    // std::from_chars takes a minus sign but no plus sign. The sign is
+    // stepped over without a branch: signs of real data follow no pattern.
+    const bool plus = *start == '+';
+    const char* const p = start + (plus || *start == '-');
+    const char* const number = plus ? p : start;
     // Two characters rule out "0x" and a point without a digit.
     if (limit - p < 2) {
         return false;
@@ -37,15 +46,15 @@ bool scan_fast(SignalStream* s, float* value) noexcept
         return false;
     }
 
-    float magnitude = 0.0f;
-    const std::from_chars_result result = std::from_chars(p, limit, magnitude);
+    const std::from_chars_result result = std::from_chars(number, limit, *value);
     if (result.ec != std::errc{}) {
         return false; // overflow or underflow: the exact path tells which
     }
     const char* end = result.ptr;
     // std::from_chars leaves out an exponent letter without digits, and the
-    // sign after it, both of which the scan takes.
-    if (end < limit && (*end | 0x20) == 'e') {
+    // sign after it, both of which the scan takes; a letter after a whole
+    // exponent is no part of the number.
+    if (end < limit && (*end | 0x20) == 'e' && !has_exponent_letter(p, end)) {
         ++end;
         if (end < limit && (*end == '+' || *end == '-')) {
             ++end;
@@ -59,7 +68,6 @@ bool scan_fast(SignalStream* s, float* value) noexcept
             s->end_seen = true; // the scan asked for the character after the text
         }
     }
-    *value = negative ? -magnitude : magnitude;
     s->next += static_cast<std::size_t>(end - start);
     return true;
 }
