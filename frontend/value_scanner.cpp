@@ -21,6 +21,58 @@ bool has_exponent_letter(const char* p, const char* end) noexcept
     return false;
 }
 
+// Powers of ten that a double holds exactly: 10^22 < 2^53 * 2^22, and 5^22 < 2^53.
+constexpr double exact_powers_of_ten[] = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
+};
+
+// The common text of a signal file, digits with at most one point and no
+// exponent, converted without std::from_chars. With at most 15 digits the
+// mantissa m is below 2^53 and with at most 22 after the point the divisor
+// 10^k is exact, so m / 10^k is the correctly rounded double d of the text.
+// Rounding d to float gives the correctly rounded float of the text unless d
+// is exactly halfway between two floats: the text may then lie on either
+// side of that midpoint, so such texts are left to the general path. (The
+// quotient is at least 10^-22, far above the float subnormal range, whose
+// midpoints are spaced differently, and at most 10^15, far below overflow.)
+// Only a text followed, inside the buffer, by a character that cannot extend
+// it is taken here. Returns false, having taken nothing, otherwise.
+bool scan_short_decimal(const char* p, const char* limit, bool negative, float* value,
+                        const char** end) noexcept
+{
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int after_point = 0;
+    while (p < limit && is_decimal_digit(static_cast<unsigned char>(*p))) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        ++digits;
+        ++p;
+    }
+    if (p < limit && *p == '.') {
+        ++p;
+        while (p < limit && is_decimal_digit(static_cast<unsigned char>(*p))) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+            ++digits;
+            ++after_point;
+            ++p;
+        }
+    }
+    if (p == limit || (*p | 0x20) == 'e' || digits == 0 || digits > 15 || after_point > 22) {
+        return false;
+    }
+    const double quotient = static_cast<double>(mantissa) / exact_powers_of_ten[after_point];
+    // A double halfway between two floats has its 29 bits below the float
+    // mantissa equal to 1 followed by 28 zeros.
+    if ((std::bit_cast<std::uint64_t>(quotient) & 0x1FFFFFFFu) == 0x10000000u) {
+        return false;
+    }
+    const float rounded = static_cast<float>(quotient);
+    *value = negative ? -rounded : rounded;
+    *end = p;
+    return true;
+}
+
 // Takes the text from the buffer in one std::from_chars call when it is an
 // ordinary decimal that ends inside the buffer or at the end of the file.
 // Returns false, having taken nothing, for anything else, which the exact
@@ -44,6 +96,12 @@ bool scan_fast(SignalStream* s, float* value) noexcept
         }
     } else if (p[0] != '.' || !is_decimal_digit(static_cast<unsigned char>(p[1]))) {
         return false;
+    }
+
+    const char* short_end = nullptr;
+    if (scan_short_decimal(p, limit, *start == '-', value, &short_end)) {
+        s->next += static_cast<std::size_t>(short_end - start);
+        return true;
     }
 
     const std::from_chars_result result = std::from_chars(number, limit, *value);

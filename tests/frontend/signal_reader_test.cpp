@@ -10,8 +10,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 #include <vector>
 
 namespace {
@@ -283,3 +285,36 @@ TEST(SignalReader, ReadErrorIsNotEndOfFile)
 }
 
 } // namespace
+
+// Short plain decimals (at most 15 digits, no exponent) take a shortcut
+// through one double division; texts on, just beside and far from float
+// midpoints must still read as the C library reads them.
+TEST(SignalReader, ShortDecimalsNearFloatMidpoints)
+{
+    std::mt19937 generator(99);
+    // Floats from about 1e-6 to 1e15, where such texts are short.
+    std::uniform_int_distribution<std::uint32_t> bits(0x358637bdu, 0x58635fa9u);
+    std::vector<std::string> texts = {
+        // Midpoints written exactly with few digits.
+        "16777217,16777217.0,33554434,33554435,-8388608.5,8388609.5,0.500000014901161,",
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const float f = std::bit_cast<float>(bits(generator));
+        const double midpoint = (static_cast<double>(f) + static_cast<double>(std::nextafter(f, INFINITY))) / 2.0;
+        std::string text;
+        for (int decimals = 0; decimals <= 14; decimals += 2) {
+            char word[400];
+            std::snprintf(word, sizeof word, "%.*f,", decimals, midpoint);
+            if (std::strlen(word) <= 17) {
+                text += word;
+                text += '-';
+                text += word;
+            }
+        }
+        texts.push_back(text);
+    }
+    for (const std::string& text : texts) {
+        compare_scans(text, 0);
+        compare_scans(text, 24);
+    }
+}
