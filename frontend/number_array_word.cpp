@@ -61,15 +61,8 @@ const char* read_mantissa(const char* p, NumberDigits* n) noexcept
 
 float array_word_value(const char* word) noexcept
 {
-    const char* p = word;
-    while (is_number_space(static_cast<unsigned char>(*p))) {
-        ++p;
-    }
     bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
+    const char* p = skip_space_and_sign(word, &negative);
     if (starts_with_word(p, "inf")) {
         const float infinity = std::numeric_limits<float>::infinity();
         return negative ? -infinity : infinity;

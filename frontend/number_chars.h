@@ -28,3 +28,18 @@ constexpr unsigned to_lower_ascii(unsigned c) noexcept
 {
     return c - 'A' < 26u ? c | 0x20u : c;
 }
+
+// The start shared by the C library's text-to-number conversions of a word:
+// leading white space, then an optional sign. Returns the first character
+// after them; *negative tells whether the sign was a minus.
+constexpr const char* skip_space_and_sign(const char* p, bool* negative) noexcept
+{
+    while (is_number_space(static_cast<unsigned char>(*p))) {
+        ++p;
+    }
+    *negative = *p == '-';
+    if (*p == '+' || *p == '-') {
+        ++p;
+    }
+    return p;
+}

@@ -4,15 +4,8 @@
 
 std::int32_t parse_line_number(const char* word) noexcept
 {
-    const char* p = word;
-    while (is_number_space(static_cast<unsigned char>(*p))) {
-        ++p;
-    }
     bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
+    const char* p = skip_space_and_sign(word, &negative);
     // Saturates at 2^31, the largest magnitude either sign can need.
     constexpr std::int64_t LIMIT = std::int64_t{1} << 31;
     std::int64_t magnitude = 0;
