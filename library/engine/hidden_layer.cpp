@@ -4,6 +4,19 @@
 
 #include <cmath>
 
+// tanh in double precision, rounded to float. From |x| = 9.1 on, 1 - tanh(x)
+// = 2 / (e^(2x) + 1) < 2.5e-8, below half the float spacing under 1
+// (2^-25 = 2.98e-8) by millions of double ulps, so the rounded result is
+// exactly +-1 (and tanh(+-inf) is +-1): the call is skipped there. NaN fails
+// the comparison and goes through tanh.
+inline float float_tanh(float x) noexcept
+{
+    if (std::fabs(x) >= 9.1f) {
+        return std::copysign(1.0f, x);
+    }
+    return static_cast<float>(std::tanh(static_cast<double>(x)));
+}
+
 // Units run four at a time: lane j of group g is unit 4g + j. For N not a
 // multiple of 4 the last group's spare lanes read the floats that follow the
 // row in the knowledge (the next row, or the biases and output weights after
@@ -36,6 +49,6 @@ void hidden_layer(const float* features) noexcept
         vector4_store(pre_activation + 4 * g, sums[g]);
     }
     for (std::int32_t j = 0; j < units; ++j) {
-        activations[j] = static_cast<float>(std::tanh(static_cast<double>(pre_activation[j])));
+        activations[j] = float_tanh(pre_activation[j]);
     }
 }

@@ -249,3 +249,28 @@ TEST(ClassifierRun, ClassifiesUnderTheSelfTestWarningAndReturnsIt)
 }
 
 } // namespace
+
+namespace {
+
+// The hidden layer skips tanh where its rounded result is certainly +-1;
+// around that threshold and beyond, it must still equal tanh rounded to float.
+TEST(Layers, ActivationsEqualRoundedTanhAroundSaturation)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float pre_activations[] = {9.0f, 9.0999994f, 9.1f, 9.1000004f, 12.0f, 30.0f, 1e30f, inf,
+                                     -9.0999994f, -9.1f, -22.0f, -inf, 0.0f, -1e-30f, 1e-30f, 0.5f};
+    constexpr int units = static_cast<int>(sizeof pre_activations / sizeof pre_activations[0]);
+    static_assert(units <= HIDDEN_CAPACITY);
+    TestNetwork n = plain_network(units);
+    n.hidden_biases.assign(pre_activations, pre_activations + units);
+    std::vector<float> image = knowledge_image(n);
+    ASSERT_EQ(classifier_init(image.data()), STATUS_OK);
+    float features[INPUT_LENGTH] = {};
+    hidden_layer(features);
+    for (int j = 0; j < units; ++j) {
+        const float expected = static_cast<float>(std::tanh(static_cast<double>(pre_activations[j])));
+        EXPECT_TRUE(same_float(expected, library_state.hidden[j])) << "tanh of " << hex_float(pre_activations[j]);
+    }
+}
+
+} // namespace
