@@ -67,7 +67,9 @@ extern const float EXPECTED_CONFIGURATION[CONFIGURATION_LENGTH];
  * floats and the stored unit count from `file` (an open binary stream at its
  * start) and leaves the stream just after the unit count.
  * Returns the number of floats of the whole knowledge, 152 + 69*N, and
- * stores N in the library state. Returns 0 (and stores 0) when the stream
+ * stores N in the library state, where the output layer reads it: once a
+ * knowledge is attached, classifier_init must follow any further
+ * knowledge_size before the next classifier_run. Returns 0 (and stores 0) when the stream
  * ends before the unit count or the unit count is not usable: such a
  * knowledge must be refused, and no buffer should be sized from it.
  */
@@ -107,9 +109,11 @@ LibraryStatus classifier_init(const float* knowledge);
  * k+1 at index k) and *class_id (1 to CLASS_COUNT: the first highest
  * probability), and the library's own working buffers.
  * Returns the status left by classifier_init. Classifies only when it is
- * STATUS_OK or STATUS_SELF_TEST_WARNING; any other status (before any
- * classifier_init: STATUS_INIT_NOT_CALLED) is returned at once, with the input
- * unread and the outputs untouched. Pointers are not checked.
+ * STATUS_OK or STATUS_SELF_TEST_WARNING and a knowledge is attached; any
+ * other status (before any classifier_init: STATUS_INIT_NOT_CALLED), or no
+ * attached knowledge (its unit count was refused), returns the status at
+ * once, with the input unread and the outputs untouched. Pointers are not
+ * checked.
  */
 LibraryStatus classifier_run(const float* input, float* probabilities, uint16_t* class_id);
 

@@ -5,7 +5,9 @@
 extern "C" LibraryStatus classifier_run(const float* input, float* probabilities, uint16_t* class_id)
 {
     const LibraryStatus status = library_state.status;
-    if (status != STATUS_OK && status != STATUS_SELF_TEST_WARNING) {
+    // A refused unit count leaves no knowledge attached (null views); a
+    // failed self-test after it must not make the engine read through them.
+    if ((status != STATUS_OK && status != STATUS_SELF_TEST_WARNING) || library_state.layout.means == nullptr) {
         return status;
     }
     standardise_signal(input, library_state.features);

@@ -107,3 +107,24 @@ TEST(ClassifierInit, ASecondInitReplacesTheFirst)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ClassifierInit, NothingIsClassifiedThroughARefusedUnitCount)
+{
+    std::vector<float> header(129, 0.0f);
+    header[128] = 99.0f;
+    ASSERT_EQ(classifier_init(header.data()), STATUS_KNOWLEDGE_MISMATCH);
+    // Were the self-test to fail, the status would read 129, which classifies:
+    // with no knowledge attached the call must still refuse.
+    library_state.status = STATUS_SELF_TEST_WARNING;
+    const float input[INPUT_LENGTH] = {};
+    float probabilities[CLASS_COUNT] = {7.0f, 7.0f, 7.0f, 7.0f};
+    std::uint16_t class_id = 9;
+    EXPECT_EQ(classifier_run(input, probabilities, &class_id), STATUS_SELF_TEST_WARNING);
+    EXPECT_EQ(probabilities[0], 7.0f);
+    EXPECT_EQ(class_id, 9);
+    library_state.status = STATUS_KNOWLEDGE_MISMATCH;
+}
+
+} // namespace
