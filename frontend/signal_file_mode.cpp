@@ -13,6 +13,10 @@
 #include <cstdint>
 #include <cstring>
 
+// The number text reads signals of its own length; the library classifies
+// signals of INPUT_LENGTH values. This is where the two meet.
+static_assert(SIGNAL_LINE_VALUES == INPUT_LENGTH);
+
 namespace {
 
 void print_by_file_block(bool with_g6) noexcept
