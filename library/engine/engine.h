@@ -1,14 +1,21 @@
-// The classification engine's stages. Each is a pure pass over its arguments
-// and the attached knowledge; all run inside classifier_run, after its gate.
+// The classification engine's kernels: pure functions over the pointers and
+// sizes they are given. They read nothing but their arguments, write nothing
+// but their outputs, keep nothing between calls and touch no process-wide
+// state, so any number of threads may run them at once on their own buffers.
+//
+// Arithmetic is IEEE-754 single precision, every operation rounded on its own
+// (the library is built with -ffp-contract=off); only tanh and exp are taken
+// in double precision and rounded to float. Every sum runs in the order
+// stated; four-wide code runs only across independent sums.
 #ifndef OMBREL_ENGINE_H
 #define OMBREL_ENGINE_H
 
 #include <cstdint>
 
-// standardised[i] = (input[i] - means[i]) * scales[i], two roundings, into the
-// library's standardised buffer; then the feature window copies it into
-// `features` (INPUT_LENGTH floats).
-void standardise_signal(const float* input, float* features) noexcept;
+// output[i] = (input[i] - means[i]) * scales[i] for i < length: the
+// difference and the product each rounded to float.
+void standardise_signal(const float* input, const float* means, const float* scales, float* output,
+                        std::int32_t length) noexcept;
 
 // With count >= INPUT_LENGTH: destination[offset + i] = source[i] for
 // i < INPUT_LENGTH, bit for bit, whatever the mode; returns true. The
@@ -17,20 +24,46 @@ void standardise_signal(const float* input, float* features) noexcept;
 bool feature_window(const float* source, float* destination, std::uint16_t offset,
                     std::uint16_t count, std::uint16_t mode) noexcept;
 
-// hidden[j] = tanh(b[j] + W[0][j]*f[0] + ... + W[63][j]*f[63]) for the N
-// attached units, summed in that order in single precision, tanh in double.
-void hidden_layer(const float* features) noexcept;
+// activations[j] = tanh(biases[j] + weights[0*units + j]*features[0] + ...
+//                  + weights[(inputs-1)*units + j]*features[inputs-1])
+// for j < units (0 to HIDDEN_CAPACITY), summed in that order, tanh in double
+// precision rounded to float. `weights` is input-major, inputs*units floats.
+// Units run four at a time: for a unit count that is not a multiple of 4, up
+// to 3 floats past each weight row and past the last bias are read and never
+// used. In a knowledge they always exist (its output layer and configuration
+// follow); any other caller must provide them.
+void hidden_layer(const float* features, std::int32_t inputs, const float* weights,
+                  const float* biases, std::int32_t units, float* activations) noexcept;
 
-// scores[k] = c[k] + h[0]*V[0][k] + ... + h[N-1]*V[N-1][k], in that order.
-void output_layer(float* scores) noexcept;
+// scores[k] = biases[k] + activations[0]*weights[0*4 + k] + ...
+//             + activations[units-1]*weights[(units-1)*4 + k]
+// for the CLASS_COUNT = 4 outputs, in that order. `weights` is unit-major,
+// 4*units floats.
+void output_layer(const float* activations, std::int32_t units, const float* weights,
+                  const float* biases, float* scores) noexcept;
 
 // Turns `count` scores into probabilities in place with a soft-max of
 // factor * (score - max), and returns the 0-based index of the first highest
 // probability (0 when count is 0 or a NaN is present).
 std::int32_t softmax_decision(float* values, std::uint32_t count, std::int8_t factor) noexcept;
 
-// hidden_layer, output_layer and softmax_decision over the caller's
-// probabilities; returns the class id, winner index + 1.
-std::int32_t network_forward(const float* features, float* probabilities) noexcept;
+// The two layers of one attached network, as read-only views into a
+// knowledge. The output layer has its own copy of the unit count: the
+// process-wide record keeps two (the sizing pass writes one of them).
+struct NetworkView {
+    const float* hidden_weights; // inputs*hidden_units, input-major
+    const float* hidden_biases;  // hidden_units
+    std::int32_t inputs;
+    std::int32_t hidden_units;
+    const float* output_weights; // 4*output_units, unit-major
+    const float* output_biases;  // 4
+    std::int32_t output_units;
+};
+
+// hidden_layer into `hidden` (HIDDEN_CAPACITY floats), output_layer into
+// `probabilities`, then softmax_decision on them with CLASS_COUNT and
+// SOFTMAX_FACTOR; returns the class id, winner index + 1.
+std::int32_t network_forward(const NetworkView& network, const float* features, float* hidden,
+                             float* probabilities) noexcept;
 
 #endif

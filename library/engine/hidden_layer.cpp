@@ -1,6 +1,6 @@
 #include "engine/engine.h"
 #include "engine/vector4.h"
-#include "state/library_state.h"
+#include "classifier.h"
 
 #include <cmath>
 
@@ -19,18 +19,11 @@ inline float float_tanh(float x) noexcept
 
 // Units run four at a time: lane j of group g is unit 4g + j. For N not a
 // multiple of 4 the last group's spare lanes read the floats that follow the
-// row in the knowledge (the next row, or the biases and output weights after
-// the last row), which always exist since a knowledge ends with at least
-// 4 + 4*N + 19 floats after its hidden weights. Spare lanes are never stored.
-void hidden_layer(const float* features) noexcept
+// row (in a knowledge: the next row, or the biases and output weights after
+// the last row) and are never stored.
+void hidden_layer(const float* features, std::int32_t inputs, const float* weights,
+                  const float* biases, std::int32_t units, float* activations) noexcept
 {
-    LibraryState& state = library_state;
-    const std::int32_t units = state.hidden_units;
-    const std::int32_t inputs = state.hidden_rows - 1;
-    const float* weights = state.layout.hidden_weights + state.hidden_weight_start;
-    const float* biases = state.layout.hidden_weights + (state.hidden_weight_end - units);
-    float* activations = state.hidden + state.hidden_offset;
-
     constexpr int max_groups = (HIDDEN_CAPACITY + 3) / 4;
     const int groups = (units + 3) / 4;
     Vector4 sums[max_groups];

@@ -1,15 +1,11 @@
 #include "engine/engine.h"
-#include "state/library_state.h"
 
-void standardise_signal(const float* input, float* features) noexcept
+void standardise_signal(const float* input, const float* means, const float* scales, float* output,
+                        std::int32_t length) noexcept
 {
-    LibraryState& state = library_state;
-    const float* means = state.layout.means;
-    const float* scales = state.layout.scales;
     // Positions are independent, so the compiler may run this four wide.
-    for (int i = 0; i < INPUT_LENGTH; ++i) {
+    for (std::int32_t i = 0; i < length; ++i) {
         const float difference = input[i] - means[i];
-        state.standardised[i] = difference * scales[i];
+        output[i] = difference * scales[i];
     }
-    feature_window(state.standardised, features, 0, INPUT_LENGTH, 0);
 }

@@ -5,18 +5,9 @@
 #define OMBREL_LIBRARY_STATE_H
 
 #include "classifier.h"
+#include "knowledge/knowledge_layout.h"
 
 #include <cstdint>
-
-// Read-only views into the caller's knowledge buffer; null until attached.
-struct KnowledgeLayout {
-    const float* means;             // knowledge + 0, INPUT_LENGTH floats
-    const float* scales;            // knowledge + 64*B, INPUT_LENGTH floats
-    const float* stored_unit_count; // knowledge + 128*B, one float
-    const float* hidden_weights;    // knowledge + 128*B + 1: 64*N weights, then N biases
-    const float* output_weights;    // hidden_weights + 65*N: 4*N weights, then 4 biases
-    const float* configuration;     // output_weights + 4*N + 4, CONFIGURATION_LENGTH floats
-};
 
 struct LibraryState {
     LibraryStatus status;
@@ -36,5 +27,12 @@ struct LibraryState {
 };
 
 extern LibraryState library_state;
+
+// The statuses under which a classification runs: STATUS_OK, and
+// STATUS_SELF_TEST_WARNING for a caller that accepts it.
+inline bool status_classifies(LibraryStatus status) noexcept
+{
+    return status == STATUS_OK || status == STATUS_SELF_TEST_WARNING;
+}
 
 #endif

@@ -1,6 +1,8 @@
 /* A C11 program that sees only the public header: the status gate before any
- * knowledge, then one classification with a knowledge built in memory. */
+ * knowledge, then one classification with a knowledge built in memory, by
+ * the process-wide call and by a re-entrant context. */
 #include "classifier.h"
+#include "classifier_context.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -30,6 +32,17 @@ int main(void)
         probabilities[1] != 1.0f) {
         printf("unexpected class %u\n", (unsigned)class_id);
         return 1;
+    }
+    {
+        ClassifierContext context;
+        float again[CLASS_COUNT];
+        uint16_t again_id = 0;
+        if (classifier_context_init(&context, knowledge, 152) != STATUS_OK ||
+            classifier_context_run(&context, input, again, &again_id) != STATUS_OK || again_id != 2 ||
+            memcmp(again, probabilities, sizeof again) != 0) {
+            puts("the re-entrant context differs from classifier_run");
+            return 1;
+        }
     }
     if (strlen(LIBRARY_ID) != 24 || strcmp(CLASS_NAME_TABLE[2], "Rock") != 0) {
         puts("compiled tables differ");

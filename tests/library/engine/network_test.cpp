@@ -1,8 +1,8 @@
 // Standardisation, the two layers and the whole call, against hand-checked
 // values and against plain scalar loops in the documented order.
 #include "classifier.h"
+#include "classifier_context.h"
 #include "engine/engine.h"
-#include "state/library_state.h"
 #include "support/float_bits.h"
 #include "support/knowledge_builder.h"
 
@@ -17,6 +17,34 @@ namespace {
 void attach(const std::vector<float>& image)
 {
     ASSERT_EQ(classifier_init(image.data()), STATUS_OK);
+}
+
+// The network's views into a knowledge image, as the kernels take them.
+struct ImageViews {
+    const float* means;
+    const float* scales;
+    const float* hidden_weights;
+    const float* hidden_biases;
+    const float* output_weights;
+    const float* output_biases;
+    int units;
+};
+
+ImageViews views_of(const std::vector<float>& image, int units)
+{
+    const float* base = image.data();
+    return {base, base + 64, base + 129, base + 129 + 64 * units, base + 129 + 65 * units,
+            base + 129 + 69 * units, units};
+}
+
+void hidden_of(const ImageViews& v, const float* features, float* hidden)
+{
+    hidden_layer(features, INPUT_LENGTH, v.hidden_weights, v.hidden_biases, v.units, hidden);
+}
+
+void scores_of(const ImageViews& v, const float* hidden, float* scores)
+{
+    output_layer(hidden, v.units, v.output_weights, v.output_biases, scores);
 }
 
 // The documented computation written as plain scalar loops.
@@ -47,7 +75,7 @@ void reference_run(const TestNetwork& n, const float* input, float* probabilitie
     *class_id = static_cast<std::uint16_t>(softmax_decision(probabilities, CLASS_COUNT, SOFTMAX_FACTOR) + 1);
 }
 
-TEST(Standardise, SubtractsThenScalesAndCopiesIntoTheFeatures)
+TEST(Standardise, SubtractsThenScales)
 {
     TestNetwork n = plain_network(0);
     for (int i = 0; i < INPUT_LENGTH; ++i) {
@@ -55,9 +83,6 @@ TEST(Standardise, SubtractsThenScalesAndCopiesIntoTheFeatures)
         n.scales[static_cast<std::size_t>(i)] = i % 2 == 0 ? 2.0f : -0.5f;
     }
     n.scales[5] = 0.0f;
-    std::vector<float> image = knowledge_image(n);
-    attach(image);
-
     float input[INPUT_LENGTH];
     for (int i = 0; i < INPUT_LENGTH; ++i) {
         input[i] = static_cast<float>(i); // equal to the means
@@ -67,7 +92,7 @@ TEST(Standardise, SubtractsThenScalesAndCopiesIntoTheFeatures)
     input[5] = std::numeric_limits<float>::infinity();     // inf * 0 = NaN
     input[7] = std::nanf("");
     float features[INPUT_LENGTH];
-    standardise_signal(input, features);
+    standardise_signal(input, n.means.data(), n.scales.data(), features, INPUT_LENGTH);
 
     EXPECT_TRUE(same_float(0.0f, features[0]));
     EXPECT_TRUE(same_float(-0.0f, features[1])) << "zero difference times a negative scale";
@@ -75,7 +100,6 @@ TEST(Standardise, SubtractsThenScalesAndCopiesIntoTheFeatures)
     EXPECT_TRUE(same_float(2.0f, features[3]));
     EXPECT_TRUE(std::isnan(features[5]));
     EXPECT_TRUE(std::isnan(features[7]));
-    EXPECT_EQ(std::memcmp(features, library_state.standardised, sizeof features), 0);
 }
 
 TEST(FeatureWindow, CopiesSixtyFourValuesAtTheOffsetOrRefusesShortCounts)
@@ -106,31 +130,32 @@ TEST(Layers, WholeNumberNetworkByHand)
     n.output_weights = {1, 0, -1, 0, /* unit 1 */ 5, 5, 5, 5};
     n.output_biases = {0, 0, 0, 1};
     std::vector<float> image = knowledge_image(n);
-    attach(image);
+    const ImageViews v = views_of(image, 2);
 
     float features[INPUT_LENGTH] = {};
     features[0] = 2.0f;
     features[1] = 0.5f; // pre-activation 2 + 1 - 3 = 0
-    hidden_layer(features);
-    EXPECT_TRUE(same_float(0.0f, library_state.hidden[0]));
-    EXPECT_TRUE(same_float(0.0f, library_state.hidden[1]));
+    float hidden[HIDDEN_CAPACITY] = {};
+    hidden_of(v, features, hidden);
+    EXPECT_TRUE(same_float(0.0f, hidden[0]));
+    EXPECT_TRUE(same_float(0.0f, hidden[1]));
     float scores[4] = {9, 9, 9, 9};
-    output_layer(scores);
+    scores_of(v, hidden, scores);
     EXPECT_TRUE(same_float(0.0f, scores[0]));
     EXPECT_TRUE(same_float(1.0f, scores[3]));
 
     features[1] = 10.0f; // 2 + 20 - 3 = 19: saturated
-    hidden_layer(features);
-    EXPECT_TRUE(same_float(1.0f, library_state.hidden[0]));
-    output_layer(scores);
+    hidden_of(v, features, hidden);
+    EXPECT_TRUE(same_float(1.0f, hidden[0]));
+    scores_of(v, hidden, scores);
     const float expected[4] = {1.0f, 0.0f, -1.0f, 1.0f};
     for (int k = 0; k < 4; ++k) {
         EXPECT_TRUE(same_float(expected[k], scores[k])) << "score " << k;
     }
 
     features[0] = -20.0f; // -20 + 20 - 3 = -3
-    hidden_layer(features);
-    EXPECT_TRUE(same_float(static_cast<float>(std::tanh(-3.0)), library_state.hidden[0]));
+    hidden_of(v, features, hidden);
+    EXPECT_TRUE(same_float(-0x1.fd77d2p-1f, hidden[0])); // tanh(-3) = -0.99505475...
 }
 
 TEST(Layers, PreActivationsOfNinePointZeroTwoSaturate)
@@ -138,11 +163,11 @@ TEST(Layers, PreActivationsOfNinePointZeroTwoSaturate)
     TestNetwork n = plain_network(2);
     n.hidden_biases = {9.02f, -9.02f};
     std::vector<float> image = knowledge_image(n);
-    attach(image);
     float features[INPUT_LENGTH] = {};
-    hidden_layer(features);
-    EXPECT_TRUE(same_float(1.0f, library_state.hidden[0]));
-    EXPECT_TRUE(same_float(-1.0f, library_state.hidden[1]));
+    float hidden[HIDDEN_CAPACITY] = {};
+    hidden_of(views_of(image, 2), features, hidden);
+    EXPECT_TRUE(same_float(1.0f, hidden[0]));
+    EXPECT_TRUE(same_float(-1.0f, hidden[1]));
 }
 
 TEST(ClassifierRun, NoHiddenUnitsGiveTheSoftmaxOfTheOutputBiases)
@@ -237,15 +262,16 @@ TEST(ClassifierRun, ClassifiesUnderTheSelfTestWarningAndReturnsIt)
     TestNetwork n = plain_network(0);
     n.output_biases = {0, 9, 0, 0};
     std::vector<float> image = knowledge_image(n);
-    attach(image);
-    // The self-test cannot fail on IEEE arithmetic; the status is set directly.
-    library_state.status = STATUS_SELF_TEST_WARNING;
+    ClassifierContext context;
+    ASSERT_EQ(classifier_context_init(&context, image.data(), static_cast<std::int32_t>(image.size())), STATUS_OK);
+    // The self-test cannot fail on IEEE arithmetic; the caller's own context
+    // takes the status directly.
+    context.status = STATUS_SELF_TEST_WARNING;
     const float input[INPUT_LENGTH] = {};
     float probabilities[4];
     std::uint16_t class_id = 0;
-    EXPECT_EQ(classifier_run(input, probabilities, &class_id), STATUS_SELF_TEST_WARNING);
+    EXPECT_EQ(classifier_context_run(&context, input, probabilities, &class_id), STATUS_SELF_TEST_WARNING);
     EXPECT_EQ(class_id, 2);
-    library_state.status = STATUS_OK;
 }
 
 } // namespace
@@ -264,12 +290,12 @@ TEST(Layers, ActivationsEqualRoundedTanhAroundSaturation)
     TestNetwork n = plain_network(units);
     n.hidden_biases.assign(pre_activations, pre_activations + units);
     std::vector<float> image = knowledge_image(n);
-    ASSERT_EQ(classifier_init(image.data()), STATUS_OK);
     float features[INPUT_LENGTH] = {};
-    hidden_layer(features);
+    float hidden[HIDDEN_CAPACITY] = {};
+    hidden_of(views_of(image, units), features, hidden);
     for (int j = 0; j < units; ++j) {
         const float expected = static_cast<float>(std::tanh(static_cast<double>(pre_activations[j])));
-        EXPECT_TRUE(same_float(expected, library_state.hidden[j])) << "tanh of " << hex_float(pre_activations[j]);
+        EXPECT_TRUE(same_float(expected, hidden[j])) << "tanh of " << hex_float(pre_activations[j]);
     }
 }
 

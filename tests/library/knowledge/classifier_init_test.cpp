@@ -110,21 +110,29 @@ TEST(ClassifierInit, ASecondInitReplacesTheFirst)
 
 namespace {
 
-TEST(ClassifierInit, NothingIsClassifiedThroughARefusedUnitCount)
+// The sizing pass writes the unit count that the output layer reads, so a
+// knowledge_size between classifier_init and classifier_run changes the
+// output layer's view: with N = 2 attached and a file of N = 1 sized, the
+// output layer takes unit 0 alone and reads unit 1's weights as its biases.
+TEST(ClassifierInit, TheOutputLayerReadsTheCountOfTheLastSizingPass)
 {
-    std::vector<float> header(129, 0.0f);
-    header[128] = 99.0f;
-    ASSERT_EQ(classifier_init(header.data()), STATUS_KNOWLEDGE_MISMATCH);
-    // Were the self-test to fail, the status would read 129, which classifies:
-    // with no knowledge attached the call must still refuse.
-    library_state.status = STATUS_SELF_TEST_WARNING;
+    TestNetwork n = plain_network(2); // hidden activations tanh(0) = 0
+    n.output_weights = {1, 1, 1, 1, /* unit 1 */ 0, 0, 9, 0};
+    n.output_biases = {9, 0, 0, 0};
+    std::vector<float> image = knowledge_image(n);
+    ASSERT_EQ(classifier_init(image.data()), STATUS_OK);
     const float input[INPUT_LENGTH] = {};
-    float probabilities[CLASS_COUNT] = {7.0f, 7.0f, 7.0f, 7.0f};
-    std::uint16_t class_id = 9;
-    EXPECT_EQ(classifier_run(input, probabilities, &class_id), STATUS_SELF_TEST_WARNING);
-    EXPECT_EQ(probabilities[0], 7.0f);
-    EXPECT_EQ(class_id, 9);
-    library_state.status = STATUS_KNOWLEDGE_MISMATCH;
+    float probabilities[CLASS_COUNT];
+    std::uint16_t class_id = 0;
+    ASSERT_EQ(classifier_run(input, probabilities, &class_id), STATUS_OK);
+    EXPECT_EQ(class_id, 1);
+
+    std::FILE* file = temporary_file(image_bytes(knowledge_image(plain_network(1))));
+    ASSERT_EQ(knowledge_size(file), 221);
+    std::fclose(file);
+    ASSERT_EQ(classifier_run(input, probabilities, &class_id), STATUS_OK);
+    EXPECT_EQ(class_id, 3);
+    EXPECT_EQ(probabilities[2], 1.0f);
 }
 
 } // namespace
