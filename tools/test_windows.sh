@@ -32,43 +32,9 @@ for dll in $dlls; do
   esac
 done
 
-# wine, its prefix and its server: everything under build/windows.
-export WINEPREFIX=$root/build/windows/wine-prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
-unset DISPLAY                               # never open a window
-if ! command -v wine >/dev/null 2>&1; then
-  if [ -x /usr/lib/wine/wine64 ]; then
-    # Debian's wine64 alone ships no /usr/bin/wine: the test driver runs "wine".
-    mkdir -p build/windows/wine-bin
-    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' \
-      >build/windows/wine-bin/wine
-    chmod +x build/windows/wine-bin/wine
-    export PATH=$root/build/windows/wine-bin:$PATH
-  else
-    echo "error: wine not found (Debian: apt-get install wine64 wine)" >&2
-    exit 1
-  fi
-fi
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating the wine prefix $WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  wine wineboot.exe -i >/dev/null 2>&1 || true
-  "$wineserver" -w 2>/dev/null || true
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "error: could not create the wine prefix $WINEPREFIX" >&2
-    exit 1
-  fi
-fi
-
-# One server for the whole run spares every test the start of a new one.
-# Its helper processes (services.exe, explorer.exe, ...) start with the first
-# program and live as long as the server: start them here, on /dev/null, or
-# they would hold the first test's output pipes open until the driver's
-# timeout.
-"$wineserver" -p 2>/dev/null || true
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
+# wine, its prefix and its server (stopped when this script exits); the
+# first program runs on /dev/null.
+source tools/wine_env.sh
 wine "$exe" ombr_get_info </dev/null >/dev/null 2>&1 || true
 
 status=0

@@ -1,0 +1,41 @@
+# Binary packages with CPack, from the install rules' components:
+#   Linux:   a .deb (cpack -G DEB) of the emulator, the library, its headers,
+#            its CMake and pkg-config files, README and licence;
+#   Windows: a .zip (cpack -G ZIP) of the same, README and LICENSE at its top.
+# The knowledge tools (component "tools") need Python and numpy, and stay out
+# of both; `cmake --install` installs them.
+set(CPACK_PACKAGE_NAME ombrel)
+set(CPACK_PACKAGE_VENDOR "Ombrel AI")
+set(CPACK_PACKAGE_CONTACT "Ombrel AI developers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "Ombrel AI classification library and its desktop emulator")
+set(CPACK_PACKAGE_DESCRIPTION
+  "The static library classifies signals of 64 values into four classes with
+a small network loaded from a knowledge file; the emulator runs it on a
+desktop and prints the same report as a device. Licence: Apache-2.0.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
+# One package of these components (a monolithic package would take "tools"
+# too).
+set(CPACK_COMPONENTS_ALL runtime development doc)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME windows-x86_64)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+  # Depends: exactly the shared libraries the emulator loads, with the
+  # versions dpkg-shlibdeps derives from their symbols.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+endif()
+
+include(CPack)
