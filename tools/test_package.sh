@@ -69,6 +69,7 @@ deb=$(echo build/release/packages/*.deb)
 check_equal ".deb files" "$(dpkg-deb --contents "$deb" | awk '$6 !~ /\/$/ {print $6}' | sort)" "$(sort <<EOF2
 ./usr/bin/ombrel_emulator
 ./usr/include/ombrel/classifier.h
+./usr/include/ombrel/classifier_context.h
 ./usr/lib/cmake/OmbrelClassifier/OmbrelClassifierConfig.cmake
 ./usr/lib/cmake/OmbrelClassifier/OmbrelClassifierConfigVersion.cmake
 ./usr/lib/cmake/OmbrelClassifier/OmbrelClassifierTargets-release.cmake
@@ -94,7 +95,7 @@ zip=$(echo build/windows/packages/*.zip)
 top=$(basename "$zip" .zip)
 mkdir "$work/zip"
 (cd "$work/zip" && cmake -E tar xf "$root/$zip")
-for f in bin/ombrel_emulator.exe lib/libombrel_classifier.a include/ombrel/classifier.h README.md LICENSE; do
+for f in bin/ombrel_emulator.exe lib/libombrel_classifier.a include/ombrel/classifier.h include/ombrel/classifier_context.h README.md LICENSE; do
   [ -f "$work/zip/$top/$f" ] || fail "the .zip holds no $top/$f"
 done
 cp "$knowledge" "$work/zip/knowledge.bin"

@@ -1,5 +1,6 @@
-// classify_cpp KNOWLEDGE V1 ... V64: the C program's contract, from C++.
-#include <ombrel/classifier.h>
+// classify_cpp KNOWLEDGE V1 ... V64: the C program's contract, from C++,
+// through a caller-owned context.
+#include <ombrel/classifier_context.h>
 
 #include <array>
 #include <cstdio>
@@ -29,10 +30,11 @@ int main(int argc, char** argv)
     std::rewind(file.get());
     knowledge_load(file.get(), knowledge.data(), count);
 
+    ClassifierContext context{};
     std::array<float, CLASS_COUNT> probabilities{};
     uint16_t class_id = 0;
-    if (classifier_init(knowledge.data()) != STATUS_OK ||
-        classifier_run(input.data(), probabilities.data(), &class_id) != STATUS_OK) {
+    if (classifier_context_init(&context, knowledge.data(), count) != STATUS_OK ||
+        classifier_context_run(&context, input.data(), probabilities.data(), &class_id) != STATUS_OK) {
         return 1;
     }
     std::printf("%u %s", static_cast<unsigned>(class_id), CLASS_NAME_TABLE[class_id]);
