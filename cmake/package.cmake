@@ -4,6 +4,11 @@
 #   Windows: a .zip (cpack -G ZIP) of the same, README and LICENSE at its top.
 # The knowledge tools (component "tools") need Python and numpy, and stay out
 # of both; `cmake --install` installs them.
+# Bare-metal cross builds have no package format of their own.
+if(NOT (WIN32 OR CMAKE_SYSTEM_NAME STREQUAL "Linux"))
+  return()
+endif()
+
 set(CPACK_PACKAGE_NAME ombrel)
 set(CPACK_PACKAGE_VENDOR "Ombrel AI")
 set(CPACK_PACKAGE_CONTACT "Ombrel AI developers")

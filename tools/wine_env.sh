@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # Sourced by the scripts that run Windows programs (bash, from the source
 # root, with `root` set to it): sets up wine with its prefix and server under
 # build/windows, creating the prefix on the first run, and starts one
