@@ -1,0 +1,144 @@
+"""Writes the device test's inputs as a C source: knowledges and signals as
+float32 arrays, each with its exact bits, and the runs that pair them.
+
+    python3 tests/device/generate_inputs.py OUTPUT.c
+
+Runs (knowledge x signals):
+  emg            the EMG example's knowledge x its signals.csv, every line;
+  emg_special    the EMG knowledge x the special signals;
+  n0, n11, n23   random knowledges of N = 0, 11 and 23 x the special signals.
+
+Special signals (fixed seed), by index mod 4: ordinary values; ordinary
+values and one special value; about one value in eight special; any 32-bit
+patterns. The special values: quiet and signalling NaNs of either sign with
+payloads, +-inf, +-0.0, subnormals, the smallest and largest normals, and
+magnitudes that overflow the sums to infinity.
+
+signals.csv is read as the emulator reads it: its values are plain decimals
+with few digits, for which the Python float rounded to float32 is exactly
+the float32 nearest the decimal.
+"""
+
+import random
+import struct
+import sys
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+INPUT_LENGTH = 64
+CLASS_COUNT = 4
+EXPECTED_CONFIGURATION = (4, 1, 64, 0, 0, 2, 0, 0, 100, 0, 0, 4, 0, 0, 0,
+                          1000000, 1, 1, 22)
+SPECIAL_SIGNALS = 512
+
+
+def bits(value):
+    """The float32 bits of a Python float, rounded to nearest."""
+    return struct.unpack("<I", struct.pack("<f", value))[0]
+
+
+def random_knowledge(rng, units):
+    """Weights sized so that hidden sums and scores stay mostly in the
+    range where tanh and the soft-max are not saturated."""
+    floats = [rng.uniform(-20.0, 20.0) for _ in range(INPUT_LENGTH)]
+    floats += [rng.uniform(0.002, 0.03) for _ in range(INPUT_LENGTH)]
+    floats.append(float(units) + rng.choice((0.0, 0.25, 0.75)))  # truncated to N
+    floats += [rng.gauss(0.0, 0.3) for _ in range(INPUT_LENGTH * units)]
+    floats += [rng.gauss(0.0, 0.5) for _ in range(units)]
+    floats += [rng.gauss(0.0, 1.5) for _ in range(CLASS_COUNT * units)]
+    floats += [rng.gauss(0.0, 0.5) for _ in range(CLASS_COUNT)]
+    floats += [float(c) for c in EXPECTED_CONFIGURATION]
+    return [bits(f) for f in floats]
+
+
+def special_value(rng):
+    kind = rng.randrange(10)
+    sign = rng.choice((0, 0x80000000))
+    if kind == 0:   # quiet NaN with a payload
+        return sign | 0x7FC00000 | rng.randrange(1 << 22)
+    if kind == 1:   # signalling NaN (payload never zero)
+        return sign | 0x7F800000 | rng.randrange(1, 1 << 22)
+    if kind == 2:
+        return sign | 0x7F800000
+    if kind == 3:
+        return sign
+    if kind == 4:   # subnormal
+        return sign | rng.randrange(1, 1 << 23)
+    if kind == 5:   # smallest normal and its neighbours
+        return sign | rng.choice((0x00800000, 0x00800001, 0x007FFFFF))
+    if kind == 6:   # largest finite
+        return sign | 0x7F7FFFFF
+    if kind == 7:   # large enough to overflow the sums
+        return bits(rng.choice((-1.0, 1.0)) * rng.uniform(1e30, 3e38))
+    if kind == 8:   # tiny normals
+        return bits(rng.choice((-1.0, 1.0)) * rng.uniform(1e-38, 1e-30))
+    return bits(rng.choice((-1.0, 1.0)) * rng.uniform(1e4, 1e9))
+
+
+def special_signals(rng):
+    signals = []
+    for index in range(SPECIAL_SIGNALS):
+        values = [bits(round(rng.gauss(0.0, 40.0))) if rng.random() < 0.5
+                  else bits(rng.gauss(0.0, 40.0)) for _ in range(INPUT_LENGTH)]
+        kind = index % 4
+        if kind == 1:
+            values[rng.randrange(INPUT_LENGTH)] = special_value(rng)
+        elif kind == 2:
+            values = [special_value(rng) if rng.random() < 0.125 else v for v in values]
+        elif kind == 3:
+            values = [rng.getrandbits(32) for _ in range(INPUT_LENGTH)]
+        signals.append(values)
+    return signals
+
+
+def emg_knowledge():
+    data = (ROOT / "examples/emg/knowledge.bin").read_bytes()
+    return list(struct.unpack("<%dI" % (len(data) // 4), data))
+
+
+def emg_signals():
+    signals = []
+    for line in (ROOT / "examples/emg/signals.csv").read_text().splitlines():
+        if line.strip():
+            values = [bits(float(text)) for text in line.split(",")]
+            assert len(values) == INPUT_LENGTH, line
+            signals.append(values)
+    return signals
+
+
+def c_array(name, words):
+    lines = ["static const union { uint32_t bits[%d]; float values[%d]; } %s = {{"
+             % (len(words), len(words), name)]
+    for start in range(0, len(words), 8):
+        lines.append("    " + ", ".join("0x%08xu" % w for w in words[start:start + 8]) + ",")
+    lines.append("}};")
+    return "\n".join(lines)
+
+
+def main():
+    rng = random.Random(20261207)
+    knowledges = {"emg": emg_knowledge()}
+    for units in (0, 11, 23):
+        knowledges["n%d" % units] = random_knowledge(rng, units)
+    signal_sets = {"emg": emg_signals(), "special": special_signals(rng)}
+    runs = [("emg", "emg", "emg"), ("emg_special", "emg", "special"),
+            ("n0", "n0", "special"), ("n11", "n11", "special"), ("n23", "n23", "special")]
+
+    out = ["/* Written by tests/device/generate_inputs.py; do not edit. */",
+           '#include "device_inputs.h"', ""]
+    for name, words in knowledges.items():
+        out.append(c_array("knowledge_" + name, words))
+    for name, signals in signal_sets.items():
+        out.append(c_array("signals_" + name, [w for s in signals for w in s]))
+    out.append("")
+    out.append("const DeviceRun DEVICE_RUNS[] = {")
+    for run, knowledge, signals in runs:
+        out.append('    {"%s", knowledge_%s.values, signals_%s.values, %du},'
+                   % (run, knowledge, signals, len(signal_sets[signals])))
+    out.append("};")
+    out.append("const uint32_t DEVICE_RUN_COUNT = %du;" % len(runs))
+    Path(sys.argv[1]).write_text("\n".join(out) + "\n")
+
+
+if __name__ == "__main__":
+    main()

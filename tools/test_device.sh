@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Proves the library on a device: cross-builds it for a Cortex-M4F (preset
+# cortex-m4), links the device test firmware against it, runs the firmware
+# on an emulated MPS2 AN386 board under QEMU, and compares every line it
+# prints (status, class id and the bits of the four probabilities, for
+# every signal of tests/device/generate_inputs.py) with the same program
+# built for the desktop against the release build's library.
+#
+# Also checks, from the firmware's linker map, that the library brings in
+# neither knowledge pass (they use FILE*) and needs from outside only tanh,
+# exp, fminf, memcpy and the compiler's run-time helpers.
+#
+# Needs the Debian packages gcc-arm-none-eabi, libnewlib-arm-none-eabi,
+# libstdc++-arm-none-eabi-dev (the C++ headers the library's sources include)
+# and qemu-system-arm. Prints "N of N signals bit-identical"; exits 0 only when
+# every line is identical and the checks pass. A NaN probability matches any
+# NaN: the device returns the default NaN where the desktop passes on an input
+# NaN's sign and payload; the count of such signals is printed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=${JOBS:-2}
+out=build/cortex-m4/device
+device=tests/device
+mkdir -p "$out"
+
+cmake --preset cortex-m4 >/dev/null
+cmake --build --preset cortex-m4 -j "$jobs"
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$jobs" --target ombrel_classifier
+
+/usr/bin/python3 "$device/generate_inputs.py" "$out/device_inputs.c"
+
+# The toolchain file's flags, so that the firmware is built as the library.
+cpu_flags=$(sed -n 's/^ *"\(-mcpu=[^"]*\)")$/\1/p' cmake/arm-none-eabi-cortex-m4.cmake)
+[ -n "$cpu_flags" ] || { echo "error: no flags found in cmake/arm-none-eabi-cortex-m4.cmake" >&2; exit 1; }
+warnings="-std=c11 -Wall -Wextra -Wconversion -Wshadow -Wdouble-promotion -Wvla -Werror"
+includes="-Ilibrary -I$device"
+sources=("$device/classify_all.c" "$out/device_inputs.c")
+
+# shellcheck disable=SC2086
+arm-none-eabi-gcc $cpu_flags -O2 $warnings $includes -nostartfiles \
+  -T "$device/mps2-an386.ld" -Wl,--gc-sections -Wl,-Map="$out/firmware.map" \
+  "$device/startup.c" "$device/semihosting.c" "${sources[@]}" \
+  build/cortex-m4/library/libombrel_classifier.a -lm -o "$out/firmware.elf"
+# shellcheck disable=SC2086
+gcc -O2 -ffp-contract=off $warnings $includes "$device/host_emit_line.c" "${sources[@]}" \
+  build/release/library/libombrel_classifier.a -lm -o "$out/host_classify_all"
+
+status=0
+
+# The library objects the firmware linked, and what they need from outside.
+/usr/bin/python3 - "$out/firmware.map" build/cortex-m4/library/libombrel_classifier.a <<'PY' || status=1
+import re, subprocess, sys
+map_text, archive = open(sys.argv[1]).read(), sys.argv[2]
+table = map_text.split("Archive member included")[1].split("Memory Configuration")[0]
+linked = set(re.findall(r"libombrel_classifier\.a\(([^)]+)\)", table))
+defined, needed = set(), set()
+member = None
+for line in subprocess.run(["arm-none-eabi-nm", archive], capture_output=True, text=True,
+                           check=True).stdout.splitlines():
+    if line.endswith(":"):
+        member = line[:-1]
+    elif member in linked and line.split():
+        kind, name = line.split()[-2:]
+        (needed if kind == "U" else defined).add(name)
+outside = sorted(n for n in needed - defined if not n.startswith("__aeabi_"))
+passes = sorted(m for m in linked if m.startswith(("knowledge_load", "knowledge_size")))
+print("library objects linked: %d; needed from outside: %s" % (len(linked), " ".join(outside)))
+if passes:
+    print("error: a firmware that never calls the knowledge passes links %s" % " ".join(passes))
+if not set(outside) <= {"tanh", "exp", "fminf", "memcpy"}:
+    print("error: the classification path needs more than tanh, exp, fminf and memcpy")
+sys.exit(1 if passes or not set(outside) <= {"tanh", "exp", "fminf", "memcpy"} else 0)
+PY
+
+qemu=0
+rm -f "$out/device.txt"
+timeout 300 qemu-system-arm -M mps2-an386 -cpu cortex-m4 -display none -monitor none \
+  -serial none -chardev file,id=console,path="$out/device.txt" \
+  -semihosting-config enable=on,target=native,chardev=console -kernel "$out/firmware.elf" || qemu=$?
+if [ "$qemu" -ne 0 ]; then
+  echo "error: the firmware ended with status $qemu$([ "$qemu" -eq 124 ] && echo ' (timeout)')" >&2
+  status=1
+fi
+"$out/host_classify_all" >"$out/desktop.txt"
+
+/usr/bin/python3 - "$out/device.txt" "$out/desktop.txt" <<'PY' || status=1
+import sys
+
+def probability_matches(a, b):
+    # A NaN matches any NaN: which NaN an operation returns is not fixed
+    # (the device gives the default NaN 7fc00000, the desktop passes on an
+    # input NaN's sign and payload), and the report prints every NaN alike.
+    nan = lambda w: (int(w, 16) & 0x7FFFFFFF) > 0x7F800000
+    return a == b or (nan(a) and nan(b))
+
+device = open(sys.argv[1]).read().splitlines()
+desktop = open(sys.argv[2]).read().splitlines()
+signals = [line for line in desktop if " init " not in line]
+same = nan_only = 0
+differing = []
+for a, b in zip(device, desktop):
+    x, y = a.split(), b.split()
+    if a == b:
+        same += " init " not in b
+    elif len(x) == len(y) == 8 and x[:4] == y[:4] and all(map(probability_matches, x[4:], y[4:])):
+        nan_only += 1
+    else:
+        differing.append((a, b))
+if len(device) != len(desktop):
+    differing.append(("%d lines" % len(device), "%d lines" % len(desktop)))
+for a, b in differing[:10]:
+    print("device:  %s\ndesktop: %s" % (a, b))
+print("%d of %d signals bit-identical (%d of them only as NaN: sign or payload differ)"
+      % (same + nan_only, len(signals), nan_only))
+sys.exit(0 if not differing else 1)
+PY
+exit "$status"
