@@ -50,5 +50,8 @@ bash fuzz/run.sh "$fuzz_seconds"
 step "Windows build, command-line tests under wine"
 bash tools/test_windows.sh
 
-          g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev file pkgconf
-          gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-dev qemu-system-arm)
+step "Install, packages and programs that use the library"
+bash tools/test_package.sh
+
+step "Cortex-M4F build, device test firmware under QEMU against the desktop"
+bash tools/test_device.sh
