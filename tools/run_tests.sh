@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
 fuzz_seconds=${FUZZ_SECONDS:-60}
 
-packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev python3-numpy clang-14 libclang-rt-14-dev
+packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev python3-numpy python3-onnx python3-sklearn clang-14 libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev file pkgconf
           gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-dev qemu-system-arm)
 missing=()

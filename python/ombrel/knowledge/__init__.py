@@ -1,0 +1,32 @@
+"""Knowledge files of the Ombrel AI classifier: write, read, inspect, and
+import trained models (ONNX, scikit-learn, or arrays from any framework).
+
+    floats = ombrel.knowledge.from_onnx("model.onnx")
+    floats = ombrel.knowledge.from_sklearn(pipeline)
+    floats = ombrel.knowledge.from_arrays(hidden_weights=..., ...)
+    ombrel.knowledge.write("knowledge.bin", floats)
+
+Command line: python3 -m ombrel.knowledge {write,read,inspect,import}.
+"""
+
+from .binary import pack, read, read_bytes, write, write_bytes
+from .check import CheckResult, check, read_signals
+from .command import main
+from .conversion import ConversionWarning, from_arrays
+from .onnx_import import from_onnx
+from .sklearn_import import from_sklearn
+from .inspection import Examination, examine, format_report
+from .layout import (ARRAY_NAMES, CLASS_COUNT, CLASS_NAMES, CONFIGURATION_LENGTH,
+                     EXPECTED_CONFIGURATION, FLOAT, HEADER_FLOATS, HIDDEN_CAPACITY,
+                     INPUT_LENGTH, SOFTMAX_FACTOR, Knowledge, KnowledgeError, byte_size,
+                     float_count, sections, unit_count_from)
+from .run import forward, softmax_decision
+
+
+__all__ = ["ARRAY_NAMES", "CLASS_COUNT", "CLASS_NAMES", "CONFIGURATION_LENGTH",
+           "EXPECTED_CONFIGURATION", "FLOAT", "HEADER_FLOATS", "HIDDEN_CAPACITY", "INPUT_LENGTH",
+           "SOFTMAX_FACTOR", "CheckResult", "ConversionWarning", "Examination", "Knowledge",
+           "KnowledgeError", "byte_size", "check", "examine", "float_count", "format_report",
+           "forward", "main", "from_arrays", "from_onnx", "from_sklearn", "pack", "read", "read_bytes",
+           "read_signals", "sections", "softmax_decision", "unit_count_from", "write",
+           "write_bytes"]

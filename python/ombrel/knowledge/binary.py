@@ -1,0 +1,126 @@
+"""Knowledge files: packing arrays into bytes, writing, and reading back as
+the library loads them."""
+
+from __future__ import annotations
+
+import os
+import tempfile
+from typing import Optional, Sequence, Union
+
+import numpy as np
+
+from .layout import (CLASS_COUNT, CONFIGURATION_LENGTH, EXPECTED_CONFIGURATION, FLOAT,
+                     HEADER_FLOATS, HIDDEN_CAPACITY, INPUT_LENGTH, Knowledge, KnowledgeError,
+                     float_count, sections, unit_count_from)
+
+ArrayLike = Union[np.ndarray, Sequence[float], Sequence[Sequence[float]]]
+
+
+def _array(value: ArrayLike, shape: tuple[int, ...], name: str) -> np.ndarray:
+    a = np.asarray(value, dtype=np.float64)
+    if a.shape != shape:
+        raise KnowledgeError("%s: shape %s, expected %s" % (name, a.shape, shape))
+    return a.astype(np.float32)
+
+
+def pack(means: ArrayLike, scales: ArrayLike, hidden_weights: ArrayLike,
+         hidden_biases: ArrayLike, output_weights: ArrayLike, output_biases: ArrayLike,
+         configuration: ArrayLike = EXPECTED_CONFIGURATION,
+         stored_unit_count: Optional[float] = None) -> bytes:
+    """Bytes of a knowledge, the arrays stored as given (rounded to float32).
+
+    hidden_weights is [64][N], output_weights [N][4].  `configuration` and
+    `stored_unit_count` default to the accepted values; they can be
+    overridden to build knowledges the library refuses.  To convert a
+    trained model, use from_arrays, which also folds the soft-max factor."""
+    hb = np.asarray(hidden_biases, dtype=np.float64).reshape(-1)
+    n = hb.size
+    if n > HIDDEN_CAPACITY:
+        raise KnowledgeError("%d hidden units: the library holds at most %d"
+                             % (n, HIDDEN_CAPACITY))
+    parts = [
+        _array(means, (INPUT_LENGTH,), "means"),
+        _array(scales, (INPUT_LENGTH,), "scales"),
+        np.array([n if stored_unit_count is None else stored_unit_count], np.float32),
+        _array(hidden_weights, (INPUT_LENGTH, n), "hidden_weights"),
+        _array(hb, (n,), "hidden_biases"),
+        _array(output_weights, (n, CLASS_COUNT), "output_weights"),
+        _array(output_biases, (CLASS_COUNT,), "output_biases"),
+        _array(configuration, (CONFIGURATION_LENGTH,), "configuration"),
+    ]
+    return b"".join(p.astype(FLOAT).tobytes() for p in parts)
+
+
+def write_bytes(path: Union[str, os.PathLike], data: bytes) -> int:
+    """Writes `data` to `path` in one piece: a failure leaves no partial file
+    and an existing file unchanged."""
+    directory = os.path.dirname(os.path.abspath(path))
+    fd, temporary = tempfile.mkstemp(prefix=".knowledge-", dir=directory)
+    try:
+        with os.fdopen(fd, "wb") as f:
+            f.write(data)
+        os.replace(temporary, path)
+    except BaseException:
+        if os.path.exists(temporary):
+            os.unlink(temporary)
+        raise
+    return len(data)
+
+
+def write(path: Union[str, os.PathLike], floats: Union[np.ndarray, bytes]) -> int:
+    """Writes a knowledge (the floats that from_onnx, from_sklearn or
+    from_arrays return, or packed bytes) and returns its size in bytes.
+
+    Refuses, writing nothing, anything the library would not load."""
+    from .inspection import examine
+    data = bytes(floats) if isinstance(floats, (bytes, bytearray)) \
+        else np.asarray(floats, dtype=np.float32).astype(FLOAT).tobytes()
+    ex = examine(data)
+    if not ex.accepted:
+        raise KnowledgeError("the library would refuse this knowledge: " + "; ".join(ex.reasons))
+    n = unit_count_from(np.frombuffer(data[4 * (HEADER_FLOATS - 1):4 * HEADER_FLOATS], FLOAT)[0])
+    if n is None or len(data) != 4 * float_count(n):
+        raise KnowledgeError("%d bytes do not make a whole knowledge" % len(data))
+    return write_bytes(path, data)
+
+
+def _floats(data: bytes, count: int) -> np.ndarray:
+    """`count` floats from the start of `data`, as the loader fills its
+    zeroed buffer: missing bytes stay zero (a partial last float keeps the
+    bytes that were there)."""
+    raw = bytearray(4 * count)
+    chunk = data[:4 * count]
+    raw[:len(chunk)] = chunk
+    return np.frombuffer(bytes(raw), dtype=FLOAT)
+
+
+def _split(values: np.ndarray, n: int) -> Knowledge:
+    parts = {name: values[start:start + count] for name, start, count in sections(n)}
+    return Knowledge(
+        means=parts["means"].copy(),
+        scales=parts["scales"].copy(),
+        hidden_weights=parts["hidden weights"].reshape(INPUT_LENGTH, n).copy(),
+        hidden_biases=parts["hidden biases"].copy(),
+        output_weights=parts["output weights"].reshape(n, CLASS_COUNT).copy(),
+        output_biases=parts["output biases"].copy(),
+        configuration=parts["configuration"].copy(),
+        stored_unit_count=float(parts["unit count"][0]),
+    )
+
+
+def read_bytes(data: Union[bytes, np.ndarray]) -> Knowledge:
+    """Knowledge from file contents (or a float array), as the library would load it."""
+    if isinstance(data, np.ndarray):
+        data = data.astype(FLOAT).tobytes()
+    if len(data) < 4 * HEADER_FLOATS:
+        raise KnowledgeError("%d bytes: too short to hold the unit count" % len(data))
+    stored = _floats(data, HEADER_FLOATS)[HEADER_FLOATS - 1]
+    n = unit_count_from(stored)
+    if n is None:
+        raise KnowledgeError("unusable unit count %r" % float(stored))
+    return _split(_floats(data, float_count(n)), n)
+
+
+def read(path: Union[str, os.PathLike]) -> Knowledge:
+    with open(path, "rb") as f:
+        return read_bytes(f.read())
