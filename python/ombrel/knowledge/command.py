@@ -74,9 +74,12 @@ def _cmd_import(args: argparse.Namespace) -> int:
     from .onnx_import import read_onnx
     # Everything is read and checked before the knowledge is written: a
     # refusal or a failed check leaves no file.
-    source = read_onnx(args.model)
-    notes = list(source.notes)
-    floats = from_arrays(**source.arrays(), pad_classes=args.pad_classes, notes=notes)
+    try:
+        source = read_onnx(args.model)
+        notes = list(source.notes)
+        floats = from_arrays(**source.arrays(), pad_classes=args.pad_classes, notes=notes)
+    except KnowledgeError as e:
+        raise KnowledgeError("%s: %s" % (args.model, e)) from None
     signals = read_signals(args.check) if args.check else None
     print("model: %s" % args.model)
     for line in source.description:
@@ -138,6 +141,5 @@ def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> in
         print("error: %s: %s" % (e.filename or "", e.strerror or e), file=sys.stderr)
         return 1
     except (KnowledgeError, ValueError, KeyError) as e:
-        where = "%s: " % args.model if args.command == "import" else ""
-        print("error: %s%s" % (where, e), file=sys.stderr)
+        print("error: %s" % e, file=sys.stderr)
         return 1

@@ -126,9 +126,9 @@ class _Graph:
     def constant(self, node: Any, index: int, what: str) -> np.ndarray:
         name = node.input[index] if index < len(node.input) else ""
         if name not in self.constants:
-            raise KnowledgeError("%s: its %s '%s' is not a constant; the library needs fixed "
-                                 "parameters (initializers or Constant nodes)"
-                                 % (_label(node), what, name))
+            raise KnowledgeError("%s: input '%s' (the %s) is not a constant; the library "
+                                 "needs fixed parameters (initializers or Constant nodes)"
+                                 % (_label(node), name, what))
         return self.constants[name]
 
     def parameter(self, node: Any, index: int, what: str, notes: list[str]) -> np.ndarray:
@@ -173,6 +173,8 @@ def read_onnx(path: Union[str, os.PathLike]) -> SourceModel:
         raise
     except Exception as e:                # any decoding failure of the protobuf
         raise KnowledgeError("not an ONNX model (%s)" % (str(e) or type(e).__name__)) from None
+    if not model.graph.node and not model.graph.input:
+        raise KnowledgeError("not an ONNX model (no graph)")
     g = _Graph(model.graph)
     inputs = [v for v in model.graph.input if v.name not in g.constants]
     if len(inputs) != 1:
