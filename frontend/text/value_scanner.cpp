@@ -130,6 +130,32 @@ bool scan_fast(SignalStream* s, float* value) noexcept
     return true;
 }
 
+// The shape of the text that the exact path took, before its conversion.
+enum class TextForm {
+    NOTHING,       // no text the conversion accepts
+    NAN_WORD,      // "nan"
+    INFINITY_WORD, // "inf" or "infinity"
+    HEX_NO_DIGIT,  // "0x" followed by a point and no hex digit: the "0" before the x
+    DIGITS,        // a mantissa with at least one digit, and any exponent
+};
+
+struct ParsedText {
+    TextForm form;
+    bool negative;
+    NumberDigits digits; // DIGITS only
+};
+
+// An optional sign; true when it is a minus.
+bool take_sign(SignalStream* s) noexcept
+{
+    const int c = signal_stream_peek(s);
+    if (c != '-' && c != '+') {
+        return false;
+    }
+    signal_stream_advance(s);
+    return c == '-';
+}
+
 // Takes the characters of word after its first, which the caller took; false
 // when one differs (it is taken) or the file ends.
 bool take_word_rest(SignalStream* s, const char* rest) noexcept
@@ -143,116 +169,137 @@ bool take_word_rest(SignalStream* s, const char* rest) noexcept
     return true;
 }
 
+// The letter, in lower case, that a special word begins with: 'n' or 'i'.
+bool begins_special_word(unsigned first) noexcept
+{
+    return first == 'n' || first == 'i';
+}
+
+// "nan", "inf" or "infinity" in any case, from its first letter (lower
+// case); NOTHING once a character breaks the word.
+TextForm take_special_word(SignalStream* s, unsigned first) noexcept
+{
+    signal_stream_advance(s);
+    if (first == 'n') {
+        return take_word_rest(s, "an") ? TextForm::NAN_WORD : TextForm::NOTHING;
+    }
+    if (!take_word_rest(s, "nf")) {
+        return TextForm::NOTHING;
+    }
+    // "inf" stands unless an 'i' follows, which commits to "infinity".
+    const int after = signal_stream_peek(s);
+    if (after >= 0 && to_lower_ascii(static_cast<unsigned>(after)) == 'i') {
+        signal_stream_advance(s);
+        if (!take_word_rest(s, "nity")) {
+            return TextForm::NOTHING;
+        }
+    }
+    return TextForm::INFINITY_WORD;
+}
+
+// An optional "0x", then digits of its base with at most one point.
+TextForm take_mantissa(SignalStream* s, bool negative, NumberDigits* n) noexcept
+{
+    bool hex = false;
+    bool leading_zero = false;
+    if (signal_stream_peek(s) == '0') {
+        signal_stream_advance(s);
+        const int c = signal_stream_peek(s);
+        hex = c >= 0 && (c | 0x20) == 'x';
+        leading_zero = !hex;
+        if (hex) {
+            signal_stream_advance(s);
+        }
+    }
+    number_digits_start(n, hex, negative);
+    if (leading_zero) {
+        number_digits_add(n, '0', 0);
+    }
+    bool point = false;
+    bool taken = leading_zero; // a character after the sign and any "0x"
+    for (int c = signal_stream_peek(s); c >= 0; c = signal_stream_peek(s)) {
+        const unsigned u = static_cast<unsigned>(c);
+        const unsigned digit = hex ? hex_digit_value(u) : (is_decimal_digit(u) ? u - '0' : 16);
+        if (digit < 16) {
+            number_digits_add(n, static_cast<char>(c), digit);
+        } else if (c == '.' && !point) {
+            number_digits_point(n);
+            point = true;
+        } else {
+            break;
+        }
+        signal_stream_advance(s);
+        taken = true;
+    }
+    if (n->any_digit) {
+        return TextForm::DIGITS;
+    }
+    // A lone sign, "0x" alone or a point without a digit convert nothing;
+    // "0x." is the "0" before the x.
+    return hex && taken ? TextForm::HEX_NO_DIGIT : TextForm::NOTHING;
+}
+
+// After a mantissa with a digit: the exponent letter ('e', or 'p' after
+// "0x"), a sign right after it, and decimal digits. A letter without digits
+// is taken and leaves the exponent at zero.
+void take_exponent(SignalStream* s, NumberDigits* n) noexcept
+{
+    const int letter = signal_stream_peek(s);
+    if (letter < 0 || to_lower_ascii(static_cast<unsigned>(letter)) != (n->hex ? 'p' : 'e')) {
+        return;
+    }
+    signal_stream_advance(s);
+    const int c = signal_stream_peek(s);
+    if (c == '+' || c == '-') {
+        n->exponent_negative = c == '-';
+        signal_stream_advance(s);
+    }
+    for (int d = signal_stream_peek(s); d >= 0 && is_decimal_digit(static_cast<unsigned>(d));
+         d = signal_stream_peek(s)) {
+        number_digits_exponent_add(n, static_cast<unsigned>(d) - '0');
+        signal_stream_advance(s);
+    }
+}
+
+ParsedText parse_text(SignalStream* s) noexcept
+{
+    ParsedText text;
+    text.negative = take_sign(s);
+    const int c = signal_stream_peek(s);
+    const unsigned first = c < 0 ? 0 : to_lower_ascii(static_cast<unsigned>(c));
+    if (begins_special_word(first)) {
+        text.form = take_special_word(s, first);
+        return text;
+    }
+    text.form = take_mantissa(s, text.negative, &text.digits);
+    if (text.form == TextForm::DIGITS) {
+        take_exponent(s, &text.digits);
+    }
+    return text;
+}
+
 // The exact path, one character at a time, as the C library's scan goes.
 // Kept out of line: its digit buffer would burden the fast path's frame.
 [[gnu::noinline]] bool scan_exact(SignalStream* s, float* value) noexcept
 {
-    int c = signal_stream_peek(s);
-    bool negative = false;
-    if (c == '-' || c == '+') {
-        negative = c == '-';
-        signal_stream_advance(s);
-        c = signal_stream_peek(s);
-        if (c < 0) {
-            return false;
-        }
-    }
-    const unsigned first = to_lower_ascii(static_cast<unsigned>(c));
-    if (first == 'n') {
-        signal_stream_advance(s);
-        if (!take_word_rest(s, "an")) {
-            return false;
-        }
-        const std::uint32_t sign = negative ? 0x80000000u : 0u;
-        *value = std::bit_cast<float>(sign | 0x7FC00000u);
-        return true;
-    }
-    if (first == 'i') {
-        signal_stream_advance(s);
-        if (!take_word_rest(s, "nf")) {
-            return false;
-        }
-        // "inf" stands unless an 'i' follows, which commits to "infinity".
-        const int after = signal_stream_peek(s);
-        if (after >= 0 && to_lower_ascii(static_cast<unsigned>(after)) == 'i') {
-            signal_stream_advance(s);
-            if (!take_word_rest(s, "nity")) {
-                return false;
-            }
-        }
-        const float infinity = std::numeric_limits<float>::infinity();
-        *value = negative ? -infinity : infinity;
-        return true;
-    }
-
-    NumberDigits n;
-    bool hex = false;
-    bool leading_zero = false;
-    if (c == '0') {
-        signal_stream_advance(s);
-        c = signal_stream_peek(s);
-        if (c >= 0 && (c | 0x20) == 'x') {
-            signal_stream_advance(s);
-            c = signal_stream_peek(s);
-            hex = true;
-        } else {
-            leading_zero = true;
-        }
-    }
-    number_digits_start(&n, hex, negative);
-    if (leading_zero) {
-        number_digits_add(&n, '0', 0);
-    }
-
-    // got_digit: a mantissa digit was taken. got_dot: no point may follow (a
-    // point or the exponent letter was taken). after_letter: the last
-    // character taken was the exponent letter, so a sign may follow.
-    bool got_digit = leading_zero;
-    bool got_dot = false;
-    bool got_exponent = false;
-    bool after_letter = false;
-    bool taken = leading_zero; // a character after the sign and any "0x"
-    const unsigned exponent_letter = hex ? 'p' : 'e';
-    for (; c >= 0; c = signal_stream_peek(s)) {
-        const unsigned u = static_cast<unsigned>(c);
-        const unsigned digit = hex ? hex_digit_value(u) : (is_decimal_digit(u) ? u - '0' : 16);
-        bool letter = false;
-        if (got_exponent && is_decimal_digit(u)) {
-            number_digits_exponent_add(&n, u - '0');
-        } else if (!got_exponent && digit < 16) {
-            number_digits_add(&n, static_cast<char>(c), digit);
-            got_digit = true;
-        } else if (after_letter && (c == '+' || c == '-')) {
-            n.exponent_negative = c == '-';
-        } else if (got_digit && !got_exponent && to_lower_ascii(u) == exponent_letter) {
-            got_exponent = true;
-            got_dot = true;
-            letter = true;
-        } else if (!got_dot && c == '.') {
-            number_digits_point(&n);
-            got_dot = true;
-        } else {
-            break;
-        }
-        after_letter = letter;
-        signal_stream_advance(s);
-        taken = true;
-    }
-
-    if (!taken) {
-        // Only a sign, or "0x" alone: no text the conversion accepts.
+    const ParsedText text = parse_text(s);
+    const std::uint32_t sign = text.negative ? 0x80000000u : 0u;
+    switch (text.form) {
+    case TextForm::NOTHING:
         return false;
-    }
-    if (!got_digit) {
-        if (!hex) {
-            return false; // a point without a digit
-        }
-        // "0x." has no hex digit: its value is the "0" before the x.
-        *value = negative ? -0.0f : 0.0f;
+    case TextForm::NAN_WORD:
+        *value = std::bit_cast<float>(sign | 0x7FC00000u); // the quiet NaN, with the text's sign
         return true;
+    case TextForm::INFINITY_WORD:
+        *value = std::bit_cast<float>(sign | std::bit_cast<std::uint32_t>(std::numeric_limits<float>::infinity()));
+        return true;
+    case TextForm::HEX_NO_DIGIT:
+        *value = std::bit_cast<float>(sign);
+        return true;
+    case TextForm::DIGITS:
+        break;
     }
-    // An exponent letter without digits left the exponent at zero.
-    *value = number_digits_to_float(&n);
+    *value = number_digits_to_float(&text.digits);
     return true;
 }
 
