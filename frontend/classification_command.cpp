@@ -1,58 +1,45 @@
 #include "classifier.h"
+#include "command_line.h"
 #include "emulator.h"
+#include "error_blocks.h"
 #include "knowledge_file.h"
-#include "messages.h"
-#include "number_array_word.h"
-#include "output_writer.h"
 #include "report.h"
-#include "run_state.h"
-
-#include <cstring>
 
 namespace {
 
-// Word 5 onward: at most INPUT_LENGTH values; slots without a word keep their zero.
-int array_mode(int argc, const char* const* argv) noexcept
+int array_mode(const CommandLine& line) noexcept
 {
-    RunState& run = run_state;
-    for (int slot = 0; slot < INPUT_LENGTH && 5 + slot < argc; ++slot) {
-        run.input[slot] = array_word_value(argv[5 + slot]);
-    }
-    classifier_run(run.input, run.probabilities, &run.class_id);
+    Classification result{};
+    (void)classifier_run(line.array_signal, result.probabilities, &result.class_id);
+    ReportTally tally{};
     report_array_header();
-    report_record(-1, true);
-    report_summary();
+    report_array_record(&tally, result);
+    report_summary(tally);
     return 0;
 }
 
 } // namespace
 
-int classification_command(int argc, const char* const* argv) noexcept
+int classification_command(const CommandLine& line) noexcept
 {
-    if (argc == 2) {
-        output_text("Error: missing argument in Ombrel AI classification function call !\n");
-        const char* const block[] = {MESSAGE_G5, MESSAGE_U1, MESSAGE_U2, MESSAGE_U3, MESSAGE_R2, MESSAGE_DOC, nullptr};
-        print_lines(block);
-        return 1;
+    if (!line.more_words) {
+        return print_error(ErrorBlock::CLASSIFICATION_NO_WORDS);
     }
-    if (std::strcmp(argv[2], "--knowledge_path") != 0) {
-        output_text("Error: missing or not valid argument in Ombrel AI classification function call !\n");
-        const char* const block[] = {MESSAGE_G6, MESSAGE_U1, MESSAGE_U2, MESSAGE_U3, MESSAGE_R1, MESSAGE_DOC, nullptr};
-        print_lines(block);
-        return 1;
+    if (!line.knowledge_option) {
+        return print_error(ErrorBlock::KNOWLEDGE_OPTION_MISSING);
     }
-    if (!load_knowledge_file(argc > 3 ? argv[3] : nullptr)) {
-        return 1;
+    // The knowledge is attached before the mode word is looked at.
+    const int knowledge_status = load_knowledge_file(line.knowledge_path);
+    if (knowledge_status != 0) {
+        return knowledge_status;
     }
-    const char* mode = argc > 4 ? argv[4] : "";
-    if (std::strcmp(mode, "--file") == 0) {
-        return signal_file_mode(argc, argv);
+    switch (line.mode) {
+    case ModeWord::SIGNAL_FILE:
+        return signal_file_mode(line);
+    case ModeWord::ARRAY:
+        return array_mode(line);
+    case ModeWord::OTHER:
+        break;
     }
-    if (std::strcmp(mode, "--array") == 0) {
-        return array_mode(argc, argv);
-    }
-    output_text("Error: missing argument in Ombrel AI classification function call !\n");
-    const char* const block[] = {MESSAGE_U1, MESSAGE_U2, MESSAGE_U3, MESSAGE_R1, MESSAGE_DOC, nullptr};
-    print_lines(block);
-    return 1;
+    return print_error(ErrorBlock::MODE_MISSING);
 }

@@ -1,9 +1,8 @@
 #include "classifier.h"
+#include "command_line.h"
 #include "emulator.h"
-#include "messages.h"
+#include "error_blocks.h"
 #include "output_writer.h"
-
-#include <cstring>
 
 namespace {
 
@@ -27,28 +26,16 @@ int information_report() noexcept
 
 int emulator_main(int argc, const char* const* argv) noexcept
 {
-    if (argc < 2) {
-        output_text("Error: missing argument in Ombrel AI Classification call !\n");
-        const char* const block[] = {MESSAGE_G1, MESSAGE_G2, MESSAGE_G3, MESSAGE_R1, MESSAGE_DOC, nullptr};
-        print_lines(block);
-        return 1;
+    const CommandLine line = read_command_line(argc, argv);
+    switch (line.command) {
+    case CommandWord::MISSING:
+        return print_error(ErrorBlock::NO_COMMAND);
+    case CommandWord::INFORMATION:
+        return line.more_words ? print_error(ErrorBlock::INFORMATION_EXTRA_WORDS) : information_report();
+    case CommandWord::CLASSIFICATION:
+        return classification_command(line);
+    case CommandWord::UNKNOWN:
+        break;
     }
-    if (std::strcmp(argv[1], "ombr_get_info") == 0) {
-        if (argc > 2) {
-            output_text("Error: too many arguments Ombrel AI library id call !\n");
-            const char* const block[] = {MESSAGE_G4, MESSAGE_R1, MESSAGE_DOC, nullptr};
-            print_lines(block);
-            return 1;
-        }
-        return information_report();
-    }
-    if (std::strcmp(argv[1], "ombr_classification") == 0) {
-        return classification_command(argc, argv);
-    }
-    output_text("Error ");
-    output_text(argv[1]);
-    output_text(" is not a valid function in Ombrel AI Classification !\n");
-    const char* const block[] = {MESSAGE_G1, MESSAGE_G3, MESSAGE_R1, MESSAGE_DOC, nullptr};
-    print_lines(block);
-    return 1;
+    return print_error(ErrorBlock::UNKNOWN_COMMAND, line.command_word);
 }

@@ -2,8 +2,14 @@
 #define OMBREL_KNOWLEDGE_FILE_H
 
 // Opens, sizes, loads and attaches the knowledge at `path` (null when the
-// word is absent), printing the error block of any failure. Returns true when
-// the knowledge is attached with STATUS_OK.
-bool load_knowledge_file(const char* path) noexcept;
+// word is absent), and closes the file. Returns 0 when the knowledge is
+// attached with STATUS_OK; otherwise prints the failure's error block and
+// returns the exit status. The knowledge buffer lives until the process
+// ends, or until the next load or knowledge_file_release.
+int load_knowledge_file(const char* path) noexcept;
+
+// Frees the knowledge buffer: only for harnesses that run the program more
+// than once in one process. The library must not classify before the next load.
+void knowledge_file_release() noexcept;
 
 #endif

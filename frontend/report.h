@@ -2,20 +2,36 @@
 #ifndef OMBREL_REPORT_H
 #define OMBREL_REPORT_H
 
+#include "classifier.h"
+
 #include <cstdint>
+
+// What classifier_run gave for one signal.
+struct Classification {
+    float probabilities[CLASS_COUNT]; // class k + 1 at index k
+    std::uint16_t class_id;
+};
+
+// The counts that the summary prints. All zero before the first record.
+struct ReportTally {
+    std::int32_t class_counters[CLASS_COUNT + 1]; // by class id; [0] is "unclassified"
+    std::int32_t signal_count;
+};
 
 void report_file_header(const char* signal_path) noexcept;
 void report_array_header() noexcept;
 
-// Counts the run's latest classification (run_state.class_id and
-// probabilities) and prints its record; line < 0 prints the array form
-// ("line": "null"). The last record of the run is followed by the closing line.
-void report_record(std::int32_t line, bool last) noexcept;
+// Counts the classification and prints its record. A class id outside 1 to
+// CLASS_COUNT counts and is named as class 0.
+// The one record of array mode ("line": "null"), followed by the closing line.
+void report_array_record(ReportTally* tally, const Classification& result) noexcept;
+// A record of a signal file; the last one of the run is followed by the closing line.
+void report_file_record(ReportTally* tally, const Classification& result, std::int32_t line, bool last) noexcept;
 
 // Closes the list of results without a record: for a run that classifies nothing.
 void report_closing_line() noexcept;
 
 // The summary and the report's final brace.
-void report_summary() noexcept;
+void report_summary(const ReportTally& tally) noexcept;
 
 #endif

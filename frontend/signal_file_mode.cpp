@@ -1,17 +1,16 @@
 #include "classifier.h"
+#include "command_line.h"
 #include "emulator.h"
+#include "error_blocks.h"
 #include "input_file.h"
 #include "line_count.h"
-#include "messages.h"
-#include "number_line_word.h"
 #include "output_writer.h"
 #include "report.h"
-#include "run_state.h"
 #include "signal_line.h"
 #include "signal_stream.h"
 
 #include <cstdint>
-#include <cstring>
+#include <cstdio>
 
 // The number text reads signals of its own length; the library classifies
 // signals of INPUT_LENGTH values. This is where the two meet.
@@ -19,138 +18,107 @@ static_assert(SIGNAL_LINE_VALUES == INPUT_LENGTH);
 
 namespace {
 
-void print_by_file_block(bool with_g6) noexcept
-{
-    output_text("Error: missing or not valid argument in Ombrel AI classification function call by file !\n");
-    if (with_g6) {
-        output_text(MESSAGE_G6);
-    }
-    const char* const block[] = {MESSAGE_U1, MESSAGE_U2, MESSAGE_R1, MESSAGE_DOC, nullptr};
-    print_lines(block);
-}
+// Lines counted from 1; lines 1 to begin - 1 are read and not classified.
+struct LineWindow {
+    std::int32_t begin;
+    std::int32_t end;
+};
 
-void print_compatibility_block() noexcept
+// Settles the window from the two pairs, in the order typed. Each option
+// may be given once; a window whose end lies before its begin is refused
+// whichever option comes second. Returns 0, or the exit status after the
+// failing pair's block.
+int settle_window(const CommandLine& line, LineWindow* window) noexcept
 {
-    output_text("Error: arguments --begin and --end are not compatible !\n");
-    output_text("End line number must be >= to begin line number\n");
-}
-
-// Settles the window from the ten-word form, pair by pair. Each option may be
-// given once; a window whose end lies before its begin is refused whichever
-// option comes second. Returns false after printing the failing pair's block.
-bool settle_window(const char* const* argv, const char* path) noexcept
-{
-    RunState& run = run_state;
     bool have_begin = false;
     bool have_end = false;
-    for (int word = 6; word <= 8; word += 2) {
-        const char* option = argv[word];
-        const char* value = argv[word + 1];
-        if (std::strcmp(option, "--begin") == 0 && !have_begin) {
+    for (const WindowPair& pair : line.window) {
+        if (pair.option == WindowOption::BEGIN && !have_begin) {
             have_begin = true;
-            run.begin_line = parse_line_number(value);
-            if (run.begin_line <= 0) {
-                output_text("Error: argument --begin is not correct !\n");
-                output_text("Begin line number must be > 0\n");
-                return false;
+            window->begin = pair.line;
+            if (window->begin <= 0) {
+                return print_error(ErrorBlock::BEGIN_NOT_POSITIVE);
             }
-            if (have_end && run.end_line < run.begin_line) {
-                print_compatibility_block();
-                return false;
+            if (have_end && window->end < window->begin) {
+                return print_error(ErrorBlock::WINDOW_REVERSED);
             }
-        } else if (std::strcmp(option, "--end") == 0 && !have_end) {
+        } else if (pair.option == WindowOption::END && !have_end) {
             have_end = true;
-            run.end_line = parse_line_number(value);
-            if (run.end_line <= 0) {
-                output_text("Error: argument --end is not correct !\n");
-                output_text("End line number must be > 0\n");
-                return false;
+            window->end = pair.line;
+            if (window->end <= 0) {
+                return print_error(ErrorBlock::END_NOT_POSITIVE);
             }
-            if (run.end_line < run.begin_line) {
-                print_compatibility_block();
-                return false;
+            if (window->end < window->begin) {
+                return print_error(ErrorBlock::WINDOW_REVERSED);
             }
-            run.line_count = count_line_feeds(path);
-            if (run.line_count < run.end_line) {
-                output_text("Error: argument --end is not compatible with the number of lines in file !\n");
-                return false;
+            if (count_line_feeds(line.signal_path) < window->end) {
+                return print_error(ErrorBlock::END_BEYOND_FILE);
             }
         } else {
-            print_by_file_block(false);
-            return false;
+            return print_error(ErrorBlock::WINDOW_OPTION_UNKNOWN);
         }
     }
-    return true;
+    return 0;
 }
 
-void print_scan_failure(const char* path, bool at_eof) noexcept
+// Reads the lines up to the window's end from the open signal file and
+// reports those of the window.
+int classify_window(const char* path, std::FILE* file, LineWindow window) noexcept
 {
-    output_text(at_eof ? "Error: incompatibility between required and number of data in file "
-                       : "Error in reading file ");
-    output_text(path);
-    output_text(" !\n");
-    output_text("Please check your file ");
-    output_text(path);
-    output_text(".\n");
-    output_text(MESSAGE_R1);
-    output_text(MESSAGE_DOC);
-}
-
-SignalStream signal_stream;
-
-} // namespace
-
-int signal_file_mode(int argc, const char* const* argv) noexcept
-{
-    if (argc != 6 && argc != 10) {
-        print_by_file_block(true);
-        return 1;
-    }
-    RunState& run = run_state;
-    const char* path = argv[5];
-    bool empty = false;
-    std::FILE* file = open_input_file(path, &empty);
-    if (file == nullptr) {
-        output_text("Error: could not open file !\n");
-        output_text(MESSAGE_G7);
-        return 1;
-    }
-    if (empty) {
-        output_text("Error: file is empty !\n");
-        return 1;
-    }
-    if (argc == 6) {
-        run.line_count = count_line_feeds(path);
-        run.begin_line = 1;
-        run.end_line = run.line_count;
-    } else if (!settle_window(argv, path)) {
-        return 1;
-    }
-
-    run.current_line = run.begin_line - 1;
+    static SignalStream stream;
+    signal_stream_init(&stream, file);
     report_file_header(path);
-    signal_stream_init(&signal_stream, file);
-    // Lines before the window are read with the same rules and not classified;
-    // lines after the end line are never read. begin_line >= 1 here.
-    for (std::int32_t j = 0; j < run.end_line; ++j) {
-        if (!read_signal_line(&signal_stream, run.input)) {
-            print_scan_failure(path, signal_stream_at_eof(&signal_stream));
-            return 1;
+    ReportTally tally{};
+    Classification result{};
+    float signal[INPUT_LENGTH];
+    // Lines after the end line are never read. window.begin >= 1 here.
+    for (std::int32_t line = 1; line <= window.end; ++line) {
+        if (!read_signal_line(&stream, signal)) {
+            return print_error(signal_stream_at_eof(&stream) ? ErrorBlock::SIGNALS_RUN_OUT
+                                                             : ErrorBlock::SIGNAL_UNREADABLE,
+                               path);
         }
-        if (j < run.begin_line - 1) {
+        if (line < window.begin) {
             continue;
         }
-        classifier_run(run.input, run.probabilities, &run.class_id);
-        run.current_line += 1;
-        report_record(run.current_line, run.current_line == run.end_line);
+        (void)classifier_run(signal, result.probabilities, &result.class_id);
+        report_file_record(&tally, result, line, line == window.end);
         if (output_failed()) {
             return 1;
         }
     }
     // A run without any line (a file with no line feed) still closes its list.
-    if (run.signal_count == 0) {
+    if (tally.signal_count == 0) {
         report_closing_line();
     }
-    report_summary();
+    report_summary(tally);
     return 0;
+}
+
+} // namespace
+
+int signal_file_mode(const CommandLine& line) noexcept
+{
+    if (line.file_form == FileForm::WRONG_WORD_COUNT) {
+        return print_error(ErrorBlock::FILE_WORD_COUNT);
+    }
+    bool empty = false;
+    std::FILE* file = open_input_file(line.signal_path, &empty);
+    if (file == nullptr) {
+        return print_error(ErrorBlock::SIGNAL_FILE_NOT_OPENED);
+    }
+    int status = 0;
+    LineWindow window{};
+    if (empty) {
+        status = print_error(ErrorBlock::FILE_EMPTY);
+    } else if (line.file_form == FileForm::WHOLE_FILE) {
+        window = {1, count_line_feeds(line.signal_path)};
+    } else {
+        status = settle_window(line, &window);
+    }
+    if (status == 0) {
+        status = classify_window(line.signal_path, file, window);
+    }
+    std::fclose(file);
+    return status;
 }

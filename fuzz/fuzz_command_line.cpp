@@ -7,13 +7,11 @@
 //   knowledge: raw file bytes, or patches (2-byte index, 4-byte float) to a
 //            generated knowledge that the library accepts;
 //   signals: the signal file's bytes.
-// Checked beyond the sanitizers: the exit status is 0 or 1 and the output
-// never fails. The front end keeps its signal stream open until the process
-// ends; the harness closes what a run left open (fopen and fclose are
-// wrapped at link time) so that runs do not use up descriptors.
+// Checked beyond the sanitizers: the exit status is 0 or 1, the output
+// never fails, and a run leaves no file open.
 #include "emulator.h"
+#include "knowledge_file.h"
 #include "output_writer.h"
-#include "run_state.h"
 
 #include "classifier.h"
 
@@ -27,19 +25,11 @@
 #include <string>
 #include <vector>
 
-extern "C" std::FILE* __real_fopen(const char* path, const char* mode);
-extern "C" int __real_fclose(std::FILE* file);
-
 namespace {
 
 constexpr char SEPARATOR[] = "\x00\xfe\xfd\x00";
 constexpr std::size_t SEPARATOR_LENGTH = 4;
 constexpr std::size_t MOST_WORDS = 80;
-constexpr int MOST_OPEN = 16;
-
-// Streams opened while a run is in progress and not closed yet.
-std::FILE* open_files[MOST_OPEN];
-bool tracking = false;
 
 std::string directory;
 std::string knowledge_path;
@@ -53,11 +43,11 @@ std::string signal_path;
 
 void write_file(const std::string& path, const std::uint8_t* bytes, std::size_t length)
 {
-    std::FILE* file = __real_fopen(path.c_str(), "wb");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr || std::fwrite(bytes, 1, length, file) != length) {
         fail("cannot write a temporary file");
     }
-    __real_fclose(file);
+    std::fclose(file);
 }
 
 // Splits [begin, end) at the first SEPARATOR; returns the end of the part.
@@ -97,42 +87,18 @@ std::vector<std::uint8_t> generated_knowledge(int units, const std::uint8_t* pat
     return bytes;
 }
 
-void close_left_open()
+// The lowest free descriptor: a file left open by a run takes it.
+int lowest_free_descriptor()
 {
-    for (std::FILE*& file : open_files) {
-        if (file != nullptr) {
-            __real_fclose(file);
-            file = nullptr;
-        }
+    const int probe = dup(0);
+    if (probe < 0) {
+        fail("cannot duplicate a descriptor");
     }
+    close(probe);
+    return probe;
 }
 
 } // namespace
-
-extern "C" std::FILE* __wrap_fopen(const char* path, const char* mode)
-{
-    std::FILE* file = __real_fopen(path, mode);
-    if (file != nullptr && tracking) {
-        for (std::FILE*& slot : open_files) {
-            if (slot == nullptr) {
-                slot = file;
-                return file;
-            }
-        }
-        fail("a run keeps more than 16 streams open");
-    }
-    return file;
-}
-
-extern "C" int __wrap_fclose(std::FILE* file)
-{
-    for (std::FILE*& slot : open_files) {
-        if (slot == file) {
-            slot = nullptr;
-        }
-    }
-    return __real_fclose(file);
-}
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -249,16 +215,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     argv.push_back(nullptr);
 
-    tracking = true;
+    const int free_before = lowest_free_descriptor();
     const int status = emulator_main(static_cast<int>(args.size()), argv.data());
-    tracking = false;
     if (status != 0 && status != 1) {
         fail("exit status other than 0 and 1");
     }
     if (!output_finish()) {
         fail("writing to /dev/null failed");
     }
-    close_left_open();
-    run_state_reset();
+    if (lowest_free_descriptor() != free_before) {
+        fail("a run left a file open");
+    }
+    knowledge_file_release();
     return 0;
 }
