@@ -8,14 +8,13 @@
 // Each input is read twice: through the stream's own 1 MiB buffer, and
 // through a small buffer whose size follows the input's length, so that
 // refills fall inside numbers, words and exponents.
+#include "c_library_reference.h"
 #include "signal_line.h"
 #include "signal_stream.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -23,33 +22,6 @@ namespace {
 {
     std::fprintf(stderr, "fuzz_signal_reader: %s (line %d, value %d)\n", what, line, slot);
     std::abort();
-}
-
-bool same_value(float a, float b)
-{
-    if (std::isnan(a) || std::isnan(b)) {
-        return std::isnan(a) && std::isnan(b);
-    }
-    std::uint32_t x;
-    std::uint32_t y;
-    std::memcpy(&x, &a, sizeof x);
-    std::memcpy(&y, &b, sizeof y);
-    return x == y;
-}
-
-// The reference: one line as the C library reads it. `converted` receives
-// how many values converted before the line stopped.
-bool reference_line(std::FILE* file, float* values, int* converted)
-{
-    *converted = 0;
-    for (int slot = 0; slot < SIGNAL_LINE_VALUES; ++slot) {
-        if (std::fscanf(file, "%f", &values[slot]) != 1) {
-            return false;
-        }
-        *converted = slot + 1;
-        (void)std::fgetc(file);
-    }
-    return true;
 }
 
 // Bytes of the file that the signal stream has handed out.

@@ -751,6 +751,12 @@ def main():
     cases.add("file_without_path", [CLS, KP, p23, "--file"], Outcome(BY_FILE, 1))
     cases.add("file_nonexistent", [CLS, KP, p23, "--file", "data/no_such_signals.csv"], Outcome(SIGNAL_NOT_OPENED, 1))
     cases.add("file_directory", [CLS, KP, p23, "--file", data_dir], Outcome(SIGNAL_NOT_OPENED, 1))
+    # The word count is checked before the signal file is opened, which comes before the window's words.
+    cases.add("file_9_words_nonexistent", [CLS, KP, p23, "--file", "data/no_such_signals.csv", "--begin", "1", "--end"],
+              Outcome(BY_FILE, 1))
+    cases.add("file_nonexistent_with_bad_window",
+              [CLS, KP, p23, "--file", "data/no_such_signals.csv", "--from", "1", "--end", "0"],
+              Outcome(SIGNAL_NOT_OPENED, 1))
     cases.add("file_empty", [CLS, KP, p23, "--file", p_empty_signal], Outcome(FILE_EMPTY, 1))
     cases.add("file_empty_with_window", [CLS, KP, p23, "--file", p_empty_signal, "--begin", "1", "--end", "1"],
               Outcome(FILE_EMPTY, 1))

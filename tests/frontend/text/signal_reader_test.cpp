@@ -1,5 +1,6 @@
 // The signal reader against the C library's own "%f" scan, fgetc and feof on
 // the same bytes.
+#include "c_library_reference.h"
 #include "signal_line.h"
 #include "signal_stream.h"
 #include "value_scanner.h"
@@ -13,7 +14,6 @@
 #include <cstring>
 #include <random>
 #include <string>
-#include <vector>
 #include <vector>
 
 namespace {
@@ -44,13 +44,6 @@ struct Reader {
     ~Reader() { std::fclose(file); }
 };
 
-bool same_value(float a, float b)
-{
-    // A NaN's sign and payload are not compared.
-    return (std::isnan(a) && std::isnan(b)) ||
-           std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
-}
-
 // Scans values with separators from text both ways until a scan fails,
 // comparing each result, value, separator character and end-of-file flag.
 void compare_scans(const std::string& text, std::size_t capacity)
@@ -75,18 +68,6 @@ void compare_scans(const std::string& text, std::size_t capacity)
         ASSERT_EQ(signal_stream_at_eof(&mine.stream), std::feof(reference) != 0);
     }
     std::fclose(reference);
-}
-
-// The program's loop on the C library: 64 scans, each followed by fgetc.
-bool reference_line(std::FILE* file, float* values)
-{
-    for (int slot = 0; slot < SIGNAL_LINE_VALUES; ++slot) {
-        if (std::fscanf(file, "%f", &values[slot]) != 1) {
-            return false;
-        }
-        (void)std::fgetc(file);
-    }
-    return true;
 }
 
 void compare_lines(const std::string& text, std::size_t capacity)
