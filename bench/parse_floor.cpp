@@ -18,13 +18,13 @@ int main(int argc, char** argv)
         std::perror(argv[1]);
         return 2;
     }
-    constexpr std::size_t block = 1 << 20;
-    std::vector<char> buffer(block + 64);
+    constexpr std::size_t BLOCK = 1 << 20;
+    std::vector<char> buffer(BLOCK + 64);
     std::size_t kept = 0;
     unsigned long long values = 0;
     double checksum = 0.0;
     for (;;) {
-        const std::size_t got = std::fread(buffer.data() + kept, 1, block - kept, file);
+        const std::size_t got = std::fread(buffer.data() + kept, 1, BLOCK - kept, file);
         const std::size_t end = kept + got;
         const bool last = got == 0;
         const char* p = buffer.data();

@@ -6,8 +6,8 @@
 namespace {
 
 // Large blocks; the count loop below compiles to a vectorised byte compare.
-constexpr std::size_t block_size = 256 * 1024;
-unsigned char block[block_size];
+constexpr std::size_t BLOCK_SIZE = 256 * 1024;
+unsigned char block[BLOCK_SIZE];
 
 } // namespace
 
@@ -19,7 +19,7 @@ std::int32_t count_line_feeds(const char* path) noexcept
     }
     std::uint64_t count = 0;
     std::size_t got;
-    while ((got = std::fread(block, 1, block_size, file)) > 0) {
+    while ((got = std::fread(block, 1, BLOCK_SIZE, file)) > 0) {
         std::size_t in_block = 0;
         for (std::size_t i = 0; i < got; ++i) {
             in_block += block[i] == '\n';

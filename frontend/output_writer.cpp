@@ -8,10 +8,10 @@
 namespace {
 
 // 64 KiB: a few hundred report records between two writes.
-constexpr std::size_t output_capacity = 64 * 1024;
+constexpr std::size_t OUTPUT_CAPACITY = 64 * 1024;
 
 struct OutputWriter {
-    char buffer[output_capacity];
+    char buffer[OUTPUT_CAPACITY];
     std::size_t used;
     bool failed;
 };
@@ -33,10 +33,10 @@ void drain() noexcept
 void output_bytes(const char* bytes, std::size_t length) noexcept
 {
     while (length > 0) {
-        if (writer.used == output_capacity) {
+        if (writer.used == OUTPUT_CAPACITY) {
             drain();
         }
-        std::size_t room = output_capacity - writer.used;
+        std::size_t room = OUTPUT_CAPACITY - writer.used;
         std::size_t part = length < room ? length : room;
         std::memcpy(writer.buffer + writer.used, bytes, part);
         writer.used += part;

@@ -5,8 +5,10 @@
 # command-line tests against the 64-bit Windows build under wine; the
 # installed library, its .deb and its Windows .zip, used as other programs
 # use them; and the library cross-built for a Cortex-M4F, run under QEMU
-# against the desktop.
-# Installs the Debian packages it needs when they are missing (as root).
+# against the desktop. First installs the Debian packages that are missing
+# (tools/install_packages.sh). Every step runs even after one fails; the
+# last line counts the steps as "N passed, N failed", and the exit status is
+# 1 when any step failed.
 #
 # FUZZ_SECONDS (default 60): time per fuzzer. JOBS (default 2): build jobs.
 set -euo pipefail
@@ -14,44 +16,39 @@ cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
 fuzz_seconds=${FUZZ_SECONDS:-60}
 
-packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev python3-numpy python3-onnx python3-sklearn clang-14 libclang-rt-14-dev
-          g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev file pkgconf
-          gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-dev qemu-system-arm)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "missing Debian packages: ${missing[*]} (install them, or run as root)" >&2
-    exit 1
+bash tools/install_packages.sh
+
+release_build() { cmake --preset release && cmake --build --preset release -j "$jobs"; }
+release_tests() { ctest --preset release -j "$jobs"; }
+asan_build() { cmake --preset asan && cmake --build --preset asan -j "$jobs"; }
+asan_tests() { ctest --preset asan -j "$jobs"; }
+fuzzers() { bash fuzz/run.sh "$fuzz_seconds"; }
+windows() { bash tools/test_windows.sh; }
+package() { bash tools/test_package.sh; }
+device() { bash tools/test_device.sh; }
+
+passed=0
+failed=0
+step() {
+  local name=$1
+  shift
+  printf '\n=== %s\n' "$name"
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    printf '=== FAILED: %s\n' "$name"
   fi
-  echo "installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q "${missing[@]}"
-fi
+}
 
-step() { printf '\n=== %s\n' "$*"; }
+step "Release build" release_build
+step "Release tests" release_tests
+step "AddressSanitizer + UndefinedBehaviorSanitizer build" asan_build
+step "AddressSanitizer + UndefinedBehaviorSanitizer tests" asan_tests
+step "Fuzzers, ${fuzz_seconds} s each" fuzzers
+step "Windows build, command-line tests under wine" windows
+step "Install, packages and programs that use the library" package
+step "Cortex-M4F build, device test firmware under QEMU against the desktop" device
 
-step "Release build and tests"
-cmake --preset release
-cmake --build --preset release -j "$jobs"
-ctest --preset release -j "$jobs"
-
-step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
-cmake --preset asan
-cmake --build --preset asan -j "$jobs"
-ctest --preset asan -j "$jobs"
-
-step "Fuzzers, ${fuzz_seconds} s each"
-bash fuzz/run.sh "$fuzz_seconds"
-
-step "Windows build, command-line tests under wine"
-bash tools/test_windows.sh
-
-step "Install, packages and programs that use the library"
-bash tools/test_package.sh
-
-step "Cortex-M4F build, device test firmware under QEMU against the desktop"
-bash tools/test_device.sh
+printf '\n%d passed, %d failed\n' "$passed" "$failed"
+[ "$failed" -eq 0 ]

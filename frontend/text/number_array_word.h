@@ -1,5 +1,6 @@
 // Signal values given as command-line words.
-#pragma once
+#ifndef OMBREL_NUMBER_ARRAY_WORD_H
+#define OMBREL_NUMBER_ARRAY_WORD_H
 
 // The longest numeric prefix of word after leading white space, converted to
 // the nearest double and then narrowed to float (two roundings, on purpose):
@@ -9,3 +10,5 @@
 // no numeric prefix. Overflow gives infinity, underflow the nearest tiny
 // double, possibly zero.
 float array_word_value(const char* word) noexcept;
+
+#endif

@@ -1,5 +1,6 @@
 // Character classes of number texts, in the C locale whatever the host's.
-#pragma once
+#ifndef OMBREL_NUMBER_CHARS_H
+#define OMBREL_NUMBER_CHARS_H
 
 constexpr bool is_number_space(unsigned c) noexcept
 {
@@ -43,3 +44,5 @@ constexpr const char* skip_space_and_sign(const char* p, bool* negative) noexcep
     }
     return p;
 }
+
+#endif

@@ -5,7 +5,8 @@
 // something nonzero was dropped (the sticky flag), and both exponents
 // saturate. The value is 0.k1k2k3... * base^point_shift * radix^exponent,
 // where k1 is the first nonzero digit, base is 10 or 16 and radix is 10 or 2.
-#pragma once
+#ifndef OMBREL_NUMBER_DIGITS_H
+#define OMBREL_NUMBER_DIGITS_H
 
 #include <cstddef>
 #include <cstdint>
@@ -45,3 +46,5 @@ void number_digits_exponent_add(NumberDigits* n, unsigned digit) noexcept;
 // underflow zero, both with the text's sign.
 float number_digits_to_float(const NumberDigits* n) noexcept;
 double number_digits_to_double(const NumberDigits* n) noexcept;
+
+#endif

@@ -1,6 +1,7 @@
 // The report's number format: a float widened to double, printed with two
 // digits after the point.
-#pragma once
+#ifndef OMBREL_NUMBER_FORMAT_H
+#define OMBREL_NUMBER_FORMAT_H
 
 #include <cstddef>
 
@@ -13,3 +14,5 @@ inline constexpr std::size_t FIXED2_BUFFER_SIZE = 48;
 // results that round to 0.00); infinities print "inf" and "-inf"; every NaN
 // prints "nan".
 std::size_t format_fixed2(float value, char* out) noexcept;
+
+#endif

@@ -1,5 +1,6 @@
 // Line numbers given as command-line words.
-#pragma once
+#ifndef OMBREL_NUMBER_LINE_WORD_H
+#define OMBREL_NUMBER_LINE_WORD_H
 
 #include <cstdint>
 
@@ -7,3 +8,5 @@
 // the longest run of decimal digits; 0 when there are none. A value outside
 // the 32-bit range gives INT32_MAX or INT32_MIN, however many digits follow.
 std::int32_t parse_line_number(const char* word) noexcept;
+
+#endif

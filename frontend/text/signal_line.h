@@ -1,5 +1,6 @@
 // One signal of a signal file: 64 values, each followed by one separator.
-#pragma once
+#ifndef OMBREL_SIGNAL_LINE_H
+#define OMBREL_SIGNAL_LINE_H
 
 #include "signal_stream.h"
 
@@ -11,3 +12,5 @@ inline constexpr int SIGNAL_LINE_VALUES = 64;
 // false, signal_stream_at_eof tells a file that ended from bad content or a
 // read error.
 bool read_signal_line(SignalStream* s, float* values) noexcept;
+
+#endif

@@ -1,6 +1,7 @@
 // Buffered reading of a signal file, character by character as the
 // formatted-input functions of the C library see it, from one fixed buffer.
-#pragma once
+#ifndef OMBREL_SIGNAL_STREAM_H
+#define OMBREL_SIGNAL_STREAM_H
 
 #include <cstddef>
 #include <cstdio>
@@ -73,3 +74,5 @@ inline void signal_stream_look_ahead(SignalStream* s) noexcept
         (void)signal_stream_refill(s);
     }
 }
+
+#endif

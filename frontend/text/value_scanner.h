@@ -1,6 +1,7 @@
 // One "%f" conversion of the C library's formatted input, on a signal
 // stream: the same characters taken and the same value stored.
-#pragma once
+#ifndef OMBREL_VALUE_SCANNER_H
+#define OMBREL_VALUE_SCANNER_H
 
 #include "signal_stream.h"
 
@@ -15,3 +16,5 @@
 // without a digit or point, or a word that stops short of "nan", "inf" or
 // "infinity" (the character that breaks such a word is taken).
 bool scan_value(SignalStream* s, float* value) noexcept;
+
+#endif

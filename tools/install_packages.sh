@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build and the tests need, when they
+# are missing (as root), with their recommends as tested. The one list of
+# packages the project needs on a fresh machine.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev python3-numpy python3-onnx python3-sklearn clang-14 libclang-rt-14-dev
+          g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev file pkgconf
+          gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-dev qemu-system-arm)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+if [ "$(id -u)" -ne 0 ]; then
+  echo "missing Debian packages: ${missing[*]} (install them, or run as root)" >&2
+  exit 1
+fi
+echo "installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q "${missing[@]}"
