@@ -169,15 +169,15 @@ bool take_word_rest(SignalStream* s, const char* rest) noexcept
     return true;
 }
 
-// The letter, in lower case, that a special word begins with: 'n' or 'i'.
-bool begins_special_word(unsigned first) noexcept
+// The letter, in lower case, that "nan", "inf" and "infinity" begin with.
+bool begins_nan_or_infinity(unsigned first) noexcept
 {
     return first == 'n' || first == 'i';
 }
 
 // "nan", "inf" or "infinity" in any case, from its first letter (lower
 // case); NOTHING once a character breaks the word.
-TextForm take_special_word(SignalStream* s, unsigned first) noexcept
+TextForm take_nan_or_infinity(SignalStream* s, unsigned first) noexcept
 {
     signal_stream_advance(s);
     if (first == 'n') {
@@ -267,8 +267,8 @@ ParsedText parse_text(SignalStream* s) noexcept
     text.negative = take_sign(s);
     const int c = signal_stream_peek(s);
     const unsigned first = c < 0 ? 0 : to_lower_ascii(static_cast<unsigned>(c));
-    if (begins_special_word(first)) {
-        text.form = take_special_word(s, first);
+    if (begins_nan_or_infinity(first)) {
+        text.form = take_nan_or_infinity(s, first);
         return text;
     }
     text.form = take_mantissa(s, text.negative, &text.digits);
