@@ -1,5 +1,6 @@
 /*
- * Ombrel AI classification library: the one public header.
+ * Ombrel AI classification library: the main public header. Its companion
+ * classifier_context.h adds re-entrant classification over the same engine.
  *
  * The library classifies signals of INPUT_LENGTH values into CLASS_COUNT
  * classes with a small network whose parameters (the "knowledge") the caller
