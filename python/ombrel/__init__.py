@@ -1,9 +1,35 @@
 """Ombrel AI classifier tools for Python.
 
+    clf = ombrel.Classifier("knowledge.bin")
+    X, lines = ombrel.read_signals("signals.csv")
+    probabilities = clf.predict_proba(X)      # float32, the library's bits
+
 ``ombrel.knowledge`` writes, reads, inspects and imports knowledge files
 (numpy only; ONNX and scikit-learn are imported when their importers are
-used).  Importing this package loads nothing else, so it works whether or
-not a compiled part sits beside it.
+used). Importing this package loads nothing else, so it works whether or
+not the compiled engine (ombrel._classifier) sits beside it: the names below
+load their module when first used.
 """
 
+import importlib
+
 __version__ = "1.0.0"
+
+_EXPORTS = {
+    "Classifier": ".classifier",
+    "Classification": ".classifier",
+    "KnowledgeError": ".knowledge",
+    "SignalFileError": ".signals",
+    "read_signals": ".signals",
+    "Evaluation": ".evaluation",
+    "evaluate": ".evaluation",
+}
+
+__all__ = sorted(_EXPORTS)
+
+
+def __getattr__(name):
+    module = _EXPORTS.get(name)
+    if module is None:
+        raise AttributeError("module 'ombrel' has no attribute %r" % name)
+    return getattr(importlib.import_module(module, __name__), name)

@@ -1,0 +1,134 @@
+"""The library's classifier for numpy: float32 probabilities bit for bit as
+classifier_run gives them, from any number of threads."""
+
+import os
+from typing import NamedTuple
+
+import numpy as np
+
+from ._engine import engine
+
+try:
+    from .knowledge import KnowledgeError, examine
+except ImportError:                     # the knowledge tools are not installed
+    examine = None
+
+    class KnowledgeError(ValueError):
+        """A knowledge the library refuses, with the reason."""
+
+INPUT_LENGTH = 64
+CLASS_COUNT = 4
+HEADER_FLOATS = 129                     # 64 means, 64 scales, the unit count
+STATUS_SELF_TEST_WARNING = 129
+
+
+def knowledge_floats(data: bytes) -> np.ndarray:
+    """The floats the command loads from a knowledge file's bytes: as many as
+    the stored unit count announces (152 + 69 N), those the file lacks left at
+    zero; only the header when there is no usable unit count."""
+    whole = np.frombuffer(data, dtype="<f4", count=len(data) // 4).astype(np.float32)
+    if whole.size < HEADER_FLOATS or not -1.0 < whole[HEADER_FLOATS - 1] < 24.0:
+        return whole[:HEADER_FLOATS]
+    count = 152 + 69 * int(whole[HEADER_FLOATS - 1])     # int() truncates toward zero
+    floats = np.zeros(count, np.float32)
+    floats[:min(count, whole.size)] = whole[:count]
+    return floats
+
+
+def _refusal(data: bytes, status: int) -> str:
+    if status == STATUS_SELF_TEST_WARNING:
+        return "the floating-point self-test failed on this machine (status 129)"
+    if examine is not None:
+        return "; ".join(examine(data).reasons)
+    floats = np.frombuffer(data, dtype="<f4", count=len(data) // 4)
+    if not data:
+        return "empty file"
+    if floats.size < HEADER_FLOATS:
+        return "too short to hold the unit count"
+    if not -1.0 < floats[HEADER_FLOATS - 1] < 24.0:
+        return "unusable unit count"
+    return "configuration mismatch"
+
+
+class Classification(NamedTuple):
+    class_ids: np.ndarray        # uint8, 1 to 4
+    probabilities: np.ndarray    # float32, (n, 4)
+
+
+def _signals(X):
+    """X as C-ordered float32 rows, and whether one signal was given."""
+    a = np.asarray(X)
+    if a.dtype.kind not in "fiu":
+        raise TypeError("signals must be numbers (a float or integer dtype), not %s" % a.dtype)
+    if a.shape == (INPUT_LENGTH,):
+        return np.ascontiguousarray(a.reshape(1, INPUT_LENGTH), dtype=np.float32), True
+    if a.ndim != 2 or a.shape[1] != INPUT_LENGTH:
+        raise ValueError("signals have shape %s; give shape (n, %d) for n signals or (%d,) for one"
+                         % (a.shape, INPUT_LENGTH, INPUT_LENGTH))
+    # astype rounds each value to the nearest float32, as C's conversion does.
+    return np.ascontiguousarray(a, dtype=np.float32), False
+
+
+class Classifier:
+    """The library's network over one knowledge.
+
+    knowledge: path of a knowledge file (read as the command reads it), or a
+    float32 array of a knowledge file's floats. Raises KnowledgeError when the
+    library refuses it. Any number of threads may classify at once (the GIL
+    is released while they do) and get the sequential bits.
+    """
+
+    def __init__(self, knowledge):
+        if isinstance(knowledge, (str, bytes, os.PathLike)):
+            with open(knowledge, "rb") as f:
+                data = f.read()
+            source = "knowledge file %s" % os.fsdecode(knowledge)
+        else:
+            array = np.asarray(knowledge)
+            if array.dtype != np.float32 or array.ndim != 1:
+                raise TypeError("a knowledge array holds the file's floats: a 1-D float32 array, "
+                                "not %s of shape %s (read a file by its path)" % (array.dtype, array.shape))
+            data = array.astype("<f4").tobytes()
+            source = "knowledge array"
+        floats = knowledge_floats(data)
+        self._engine = engine().Engine(floats)
+        if self._engine.status != 0:
+            raise KnowledgeError("%s refused: %s" % (source, _refusal(data, self._engine.status)))
+        floats.flags.writeable = False
+        self.knowledge_ = floats
+        self.unit_count_ = self._engine.unit_count
+        self.classes_ = np.arange(1, CLASS_COUNT + 1, dtype=np.uint8)
+        self.class_names_ = tuple(engine().CLASS_NAMES[1:])
+
+    def __reduce__(self):
+        # Pickles as its floats: a copy rebuilds its engine once, where it lands.
+        return (Classifier, (self.knowledge_,))
+
+    def __repr__(self):
+        return "Classifier(%d hidden units)" % self.unit_count_
+
+    def classify(self, X) -> Classification:
+        """Class ids (uint8, 1 to 4) and probabilities (float32, (n, 4)) of
+        signals X, shape (n, 64) or (64,) (then shapes () and (4,))."""
+        rows, one = _signals(X)
+        probabilities, class_ids = self._engine.classify(rows)
+        if one:
+            return Classification(class_ids[0], probabilities[0])
+        return Classification(class_ids, probabilities)
+
+    def predict_proba(self, X) -> np.ndarray:
+        """Probabilities of classes 1 to 4 (columns 0 to 3), float32."""
+        return self.classify(X).probabilities
+
+    def predict(self, X) -> np.ndarray:
+        """Class ids 1 to 4, uint8: the first highest probability."""
+        return self.classify(X).class_ids
+
+    def trace(self, x) -> dict:
+        """Every stage of one signal's classification: "standardised" (64),
+        "hidden" (N), "scores" (4, before the soft-max), "probabilities" (4)
+        and "class_id"."""
+        rows, one = _signals(x)
+        if rows.shape[0] != 1:
+            raise ValueError("trace takes one signal, shape (64,); got %d" % rows.shape[0])
+        return self._engine.trace(rows[0])

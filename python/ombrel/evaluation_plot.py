@@ -1,0 +1,43 @@
+"""The evaluation's picture: the confusion matrix with counts and row
+percentages, and per given class a histogram of the winning probability."""
+
+import numpy as np
+
+
+def plot_evaluation(evaluation, class_ids, probabilities, labels, path):
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    names = evaluation.class_names
+    matrix = evaluation.confusion_matrix
+    rows = matrix.sum(axis=1, keepdims=True)
+    share = np.divide(matrix, rows, out=np.zeros(matrix.shape), where=rows != 0)
+    figure = plt.figure(figsize=(12, 6), layout="constrained")
+    left, right = figure.subfigures(1, 2, width_ratios=[1, 1.2])
+
+    axes = left.subplots()
+    axes.imshow(share, cmap="Blues", vmin=0, vmax=1)
+    for t in range(len(names)):
+        for p in range(len(names)):
+            axes.text(p, t, "%d\n%.1f%%" % (matrix[t, p], 100 * share[t, p]), ha="center", va="center",
+                      color="white" if share[t, p] > 0.5 else "black")
+    axes.set_xticks(range(len(names)), names)
+    axes.set_yticks(range(len(names)), names)
+    axes.set_xlabel("given class")
+    axes.set_ylabel("true class")
+    axes.set_title("accuracy %.2f%% (%d signals)" % (100 * evaluation.accuracy, evaluation.signals))
+
+    winning = probabilities.max(axis=1) if len(probabilities) else np.zeros(0)
+    right_ok = class_ids == labels
+    bins = np.linspace(0, 1, 21)
+    for k, axes in enumerate(right.subplots(2, 2, sharex=True).ravel()):
+        given = class_ids == k + 1
+        axes.hist([winning[given & right_ok], winning[given & ~right_ok]], bins=bins, stacked=True,
+                  color=["tab:green", "tab:red"], label=["right", "wrong"])
+        axes.set_title("given %s" % names[k])
+        axes.set_xlabel("winning probability")
+        if k == 0:
+            axes.legend()
+    figure.savefig(path, dpi=100)
+    plt.close(figure)

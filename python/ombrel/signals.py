@@ -1,0 +1,46 @@
+"""Signal files read exactly as the command reads them."""
+
+import operator
+import os
+
+from ._engine import engine
+
+_INT64 = 2 ** 63 - 1
+
+
+class SignalFileError(ValueError):
+    """A signal file the command would stop on.
+
+    message: the command's error lines; line: the line whose signal could not
+    be read (counted from 1), or None when the failure is not a line's."""
+
+    def __init__(self, message, path, line=None):
+        self.message = message
+        self.path = path
+        self.line = line
+        super().__init__(message if line is None else "%s\n(line %d)" % (message, line))
+
+
+def _bound(name, value):
+    if value is None:
+        return None
+    try:
+        value = operator.index(value)
+    except TypeError:
+        raise TypeError("%s must be a line number (an integer), not %r" % (name, value)) from None
+    return max(-_INT64, min(_INT64, value))
+
+
+def read_signals(path, begin=None, end=None):
+    """Signals of lines begin to end (counted from 1; by default the whole
+    file) as the command classifies them: returns (X float32 (n, 64), line
+    numbers int64 (n,)).
+
+    A line is what ends with a line feed; each signal is the next 64 values,
+    each followed by one separator. Raises SignalFileError where the command
+    fails, with its message."""
+    x, lines, message, line = engine().read_signals(
+        os.fsencode(path), _bound("begin", begin), _bound("end", end))
+    if message is not None:
+        raise SignalFileError(message.rstrip("\n"), os.fsdecode(path), line)
+    return x, lines
