@@ -1,6 +1,7 @@
 """The library's classifier for numpy: float32 probabilities bit for bit as
 classifier_run gives them, from any number of threads."""
 
+import hashlib
 import os
 from typing import NamedTuple
 
@@ -20,6 +21,9 @@ INPUT_LENGTH = 64
 CLASS_COUNT = 4
 HEADER_FLOATS = 129                     # 64 means, 64 scales, the unit count
 STATUS_SELF_TEST_WARNING = 129
+
+# Engines this process has built: one per Classifier made or unpickled.
+engines_built = 0
 
 
 def knowledge_floats(data: bytes) -> np.ndarray:
@@ -90,8 +94,10 @@ class Classifier:
                                 "not %s of shape %s (read a file by its path)" % (array.dtype, array.shape))
             data = array.astype("<f4").tobytes()
             source = "knowledge array"
+        global engines_built
         floats = knowledge_floats(data)
         self._engine = engine().Engine(floats)
+        engines_built += 1
         if self._engine.status != 0:
             raise KnowledgeError("%s refused: %s" % (source, _refusal(data, self._engine.status)))
         floats.flags.writeable = False
@@ -103,6 +109,10 @@ class Classifier:
     def __reduce__(self):
         # Pickles as its floats: a copy rebuilds its engine once, where it lands.
         return (Classifier, (self.knowledge_,))
+
+    def __dask_tokenize__(self):
+        # Equal knowledge, equal key: a Dask graph holds (and ships) it once.
+        return "ombrel.Classifier", hashlib.sha256(self.knowledge_.tobytes()).hexdigest()
 
     def __repr__(self):
         return "Classifier(%d hidden units)" % self.unit_count_

@@ -43,14 +43,14 @@ def predict_proba(array, knowledge):
     chunked by rows; knowledge: a path, a float32 array or a Classifier."""
     rows = _rows(array)
     return da.map_blocks(_proba_block, rows, _classifier_key(knowledge), dtype=np.float32,
-                         chunks=(rows.chunks[0], (CLASS_COUNT,)))
+                         chunks=(rows.chunks[0], (CLASS_COUNT,)), meta=np.empty((0, 0), np.float32))
 
 
 def predict(array, knowledge):
     """Class ids (n,) uint8, 1 to 4, of a dask array of signals (n, 64)."""
     rows = _rows(array)
     return da.map_blocks(_predict_block, rows, _classifier_key(knowledge), dtype=np.uint8,
-                         chunks=(rows.chunks[0],), drop_axis=1)
+                         chunks=(rows.chunks[0],), drop_axis=1, meta=np.empty((0,), np.uint8))
 
 
 def read_signals(paths, begin=None, end=None):
