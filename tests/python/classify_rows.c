@@ -1,17 +1,20 @@
 /* The plain C loop over the library: classifies raw float32 rows with
  * classifier_run, the process-wide call, one row after the other.
  *
- *   classify_rows KNOWLEDGE ROWS.f32 OUT [REPEATS]
+ *   classify_rows KNOWLEDGE ROWS.f32 OUT [REPEATS [context]]
  *
  * ROWS.f32: n * 64 native float32. OUT: n * 4 probabilities (float32) then n
  * class ids (one byte each). Prints the fastest of REPEATS (default 1) timed
- * passes of the loop alone, in seconds. The reference of the Python
+ * passes of the loop alone, in seconds. With "context", the loop calls
+ * classifier_context_run on a context of its own instead. The reference of the Python
  * binding's bits and of its speed. */
 #define _POSIX_C_SOURCE 199309L
 #include "classifier.h"
+#include "classifier_context.h"
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <time.h>
 
 static double now(void)
@@ -58,12 +61,23 @@ int main(int argc, char** argv)
         return 1;
     }
     int repeats = argc > 4 ? atoi(argv[4]) : 1;
+    int use_context = argc > 5 && strcmp(argv[5], "context") == 0;
+    static ClassifierContext context;
+    if (classifier_context_init(&context, knowledge, count) != STATUS_OK) {
+        fputs("knowledge refused by the context\n", stderr);
+        return 1;
+    }
     double best = 1e300;
     for (int r = 0; r < repeats; ++r) {
         double start = now();
         for (size_t i = 0; i < n; ++i) {
             uint16_t class_id = 0;
-            classifier_run(rows + i * INPUT_LENGTH, probabilities + i * CLASS_COUNT, &class_id);
+            if (use_context) {
+                classifier_context_run(&context, rows + i * INPUT_LENGTH, probabilities + i * CLASS_COUNT,
+                                       &class_id);
+            } else {
+                classifier_run(rows + i * INPUT_LENGTH, probabilities + i * CLASS_COUNT, &class_id);
+            }
             ids[i] = (unsigned char)class_id;
         }
         double elapsed = now() - start;
