@@ -8,18 +8,9 @@ from typing import NamedTuple
 import numpy as np
 
 from ._engine import engine
+from .knowledge import (CLASS_COUNT, HEADER_FLOATS, INPUT_LENGTH, KnowledgeError, examine, float_count,
+                        unit_count_from)
 
-try:
-    from .knowledge import KnowledgeError, examine
-except ImportError:                     # the knowledge tools are not installed
-    examine = None
-
-    class KnowledgeError(ValueError):
-        """A knowledge the library refuses, with the reason."""
-
-INPUT_LENGTH = 64
-CLASS_COUNT = 4
-HEADER_FLOATS = 129                     # 64 means, 64 scales, the unit count
 STATUS_SELF_TEST_WARNING = 129
 
 # Engines this process has built: one per Classifier made or unpickled.
@@ -31,27 +22,18 @@ def knowledge_floats(data: bytes) -> np.ndarray:
     the stored unit count announces (152 + 69 N), those the file lacks left at
     zero; only the header when there is no usable unit count."""
     whole = np.frombuffer(data, dtype="<f4", count=len(data) // 4).astype(np.float32)
-    if whole.size < HEADER_FLOATS or not -1.0 < whole[HEADER_FLOATS - 1] < 24.0:
+    units = unit_count_from(whole[HEADER_FLOATS - 1]) if whole.size >= HEADER_FLOATS else None
+    if units is None:
         return whole[:HEADER_FLOATS]
-    count = 152 + 69 * int(whole[HEADER_FLOATS - 1])     # int() truncates toward zero
-    floats = np.zeros(count, np.float32)
-    floats[:min(count, whole.size)] = whole[:count]
+    floats = np.zeros(float_count(units), np.float32)
+    floats[:min(floats.size, whole.size)] = whole[:floats.size]
     return floats
 
 
 def _refusal(data: bytes, status: int) -> str:
     if status == STATUS_SELF_TEST_WARNING:
         return "the floating-point self-test failed on this machine (status 129)"
-    if examine is not None:
-        return "; ".join(examine(data).reasons)
-    floats = np.frombuffer(data, dtype="<f4", count=len(data) // 4)
-    if not data:
-        return "empty file"
-    if floats.size < HEADER_FLOATS:
-        return "too short to hold the unit count"
-    if not -1.0 < floats[HEADER_FLOATS - 1] < 24.0:
-        return "unusable unit count"
-    return "configuration mismatch"
+    return "; ".join(examine(data).reasons)
 
 
 class Classification(NamedTuple):

@@ -5,8 +5,10 @@ from dataclasses import dataclass
 
 import numpy as np
 
-CLASS_COUNT = 4
-CLASS_NAMES = ("Scissors", "Rock", "Paper", "NoSign")     # class ids 1 to 4
+from .knowledge import CLASS_COUNT
+from .knowledge import CLASS_NAMES as _NAMES_BY_ID
+
+CLASS_NAMES = tuple(_NAMES_BY_ID[1:])              # class ids 1 to CLASS_COUNT
 
 
 def _ids(values, what):
