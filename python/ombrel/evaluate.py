@@ -38,12 +38,12 @@ def read_labels(path):
 
 class Progress:
     """A bar on standard error, drawn only when it is a terminal and once the
-    work has run for a second."""
+    run (reading included) has lasted a second."""
 
-    def __init__(self, total, stream=sys.stderr):
+    def __init__(self, total, start, stream=sys.stderr):
         self.total = total
         self.stream = stream
-        self.start = time.monotonic()
+        self.start = start
         self.shown = False
         self.enabled = stream.isatty()
 
@@ -62,10 +62,10 @@ class Progress:
             self.stream.flush()
 
 
-def classify_with_progress(classifier, X):
+def classify_with_progress(classifier, X, started):
     class_ids = np.empty(len(X), np.uint8)
     probabilities = np.empty((len(X), CLASS_COUNT), np.float32)
-    progress = Progress(len(X))
+    progress = Progress(len(X), started)
     for start in range(0, len(X), BLOCK):
         part = classifier.classify(X[start:start + BLOCK])
         class_ids[start:start + BLOCK] = part.class_ids
@@ -87,6 +87,7 @@ def main(argv=None):
     parser.add_argument("--plot", metavar="OUT.png", help="draw the confusion matrix and the "
                         "histograms of the winning probability")
     args = parser.parse_args(argv)
+    started = time.monotonic()
     try:
         classifier = Classifier(args.knowledge)
         X, _ = read_signals(args.signals)
@@ -94,7 +95,7 @@ def main(argv=None):
         if len(labels) != len(X):
             raise ValueError("%s has %d labels for the %d signals of %s: give one per signal line"
                              % (args.labels, len(labels), len(X), args.signals))
-        class_ids, probabilities = classify_with_progress(classifier, X)
+        class_ids, probabilities = classify_with_progress(classifier, X, started)
         result = evaluate(class_ids, labels)
     except (OSError, KnowledgeError, SignalFileError, ValueError) as error:
         print("error: %s" % error, file=sys.stderr)
