@@ -138,6 +138,8 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
     } else {
         last = count_line_feeds(path.c_str());
     }
+    // count_line_feeds reads through one static block: it runs only while
+    // the GIL is held. The reading below uses a buffer of its own.
 
     // A signal takes at least two bytes per value, so the file's size bounds
     // the rows that can be read whatever the window says.
