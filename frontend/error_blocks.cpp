@@ -103,9 +103,19 @@ static_assert(table_in_enum_order(), "one table entry per block, in the enumerat
 
 } // namespace
 
+const char* const* error_block_lines(ErrorBlock block) noexcept
+{
+    return ERROR_BLOCKS[static_cast<std::size_t>(block)].lines;
+}
+
+int error_line_detail(const char* line) noexcept
+{
+    return line == DETAIL_TEXT ? 1 : line == DETAIL_NUMBER ? 2 : 0;
+}
+
 int print_error(ErrorBlock block, const char* detail_text, std::int32_t detail_number) noexcept
 {
-    for (const char* const* line = ERROR_BLOCKS[static_cast<std::size_t>(block)].lines; *line != nullptr; ++line) {
+    for (const char* const* line = error_block_lines(block); *line != nullptr; ++line) {
         if (*line == DETAIL_TEXT) {
             output_text(detail_text);
         } else if (*line == DETAIL_NUMBER) {

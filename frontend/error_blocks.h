@@ -29,4 +29,12 @@ enum class ErrorBlock : std::uint8_t {
 // exit status of a failed run (1).
 int print_error(ErrorBlock block, const char* detail_text = nullptr, std::int32_t detail_number = 0) noexcept;
 
+// The block's lines, in the order print_error prints them, ending with a null
+// pointer, for callers that report the same failures in their own way.
+const char* const* error_block_lines(ErrorBlock block) noexcept;
+
+// For a line of error_block_lines: 1 when it stands for the detail text, 2
+// for the detail number, 0 when it is printed as it is.
+int error_line_detail(const char* line) noexcept;
+
 #endif

@@ -1,10 +1,10 @@
 """The compiled engine, ombrel._classifier, for `pip install ./python`.
 
-It is compiled from the repository's own C++ sources (library/, frontend/text/
-and the line counting and file opening of frontend/), which lie beside this
-directory in a clone: build from a clone. Where they are absent (an sdist
-alone), the package installs without the engine, and ombrel.Classifier says
-so; ombrel.knowledge needs no engine.
+It is compiled from the repository's own C++ sources (library/,
+frontend/text/, and the line counting, file opening and error blocks of
+frontend/), which lie beside this directory in a clone: build from a clone.
+Where they are absent (an sdist alone), the package installs without the
+engine, and ombrel.Classifier says so; ombrel.knowledge needs no engine.
 
 Exactness: no contraction of a*b+c into fused multiply-adds, no fast-math,
 and no code for the building machine only.
@@ -22,7 +22,8 @@ ROOT = os.path.dirname(HERE)
 SOURCES = ([os.path.join(HERE, "src", "classifier_module.cpp")]
            + sorted(glob.glob(os.path.join(ROOT, "library", "*", "*.cpp")))
            + sorted(glob.glob(os.path.join(ROOT, "frontend", "text", "*.cpp")))
-           + [os.path.join(ROOT, "frontend", name) for name in ("line_count.cpp", "input_file.cpp")])
+           + [os.path.join(ROOT, "frontend", name) for name in ("line_count.cpp", "input_file.cpp",
+                                                             "error_blocks.cpp", "output_writer.cpp")])
 FORBIDDEN = ("-ffast-math", "-Ofast", "-funsafe-math-optimizations", "-march=native", "-mtune=native")
 
 

@@ -11,8 +11,9 @@ _INT64 = 2 ** 63 - 1
 class SignalFileError(ValueError):
     """A signal file the command would stop on.
 
-    message: the command's error lines; line: the line whose signal could not
-    be read (counted from 1), or None when the failure is not a line's."""
+    message: the error block the command prints; line: the line whose signal
+    could not be read (counted from 1), or None when the failure is not a
+    line's."""
 
     def __init__(self, message, path, line=None):
         self.message = message

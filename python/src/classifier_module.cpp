@@ -3,9 +3,9 @@
 // context, so calls from any number of threads share only the read-only
 // knowledge; the GIL is released while they classify.
 #include "classifier_context.h"
+#include "error_blocks.h"
 #include "input_file.h"
 #include "line_count.h"
-#include "signal_file_messages.h"
 #include "signal_line.h"
 #include "signal_stream.h"
 
@@ -94,9 +94,15 @@ struct Engine {
     }
 };
 
-// The command's failure text, its guidance lines left out.
-py::tuple failure(const std::string& message, py::object line)
+// The command's error block, the signal file's path as its detail, and the
+// failing line (or None).
+py::tuple failure(ErrorBlock block, const std::string& path, py::object line = py::none())
 {
+    std::string message;
+    for (const char* const* text = error_block_lines(block); *text != nullptr; ++text) {
+        // No signal-file block carries a number.
+        message += error_line_detail(*text) == 1 ? path.c_str() : *text;
+    }
     return py::make_tuple(py::none(), py::none(), message, line);
 }
 
@@ -112,27 +118,27 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
     bool empty = false;
     std::FILE* file = open_input_file(path.c_str(), &empty);
     if (file == nullptr) {
-        return failure(std::string(SIGNAL_FILE_NOT_OPENED) + SIGNAL_FILE_CHECK_PATH, py::none());
+        return failure(ErrorBlock::SIGNAL_FILE_NOT_OPENED, path);
     }
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
     if (empty) {
-        return failure(SIGNAL_FILE_EMPTY, py::none());
+        return failure(ErrorBlock::FILE_EMPTY, path);
     }
     // The command's window checks, begin first.
     if (begin && *begin <= 0) {
-        return failure(SIGNAL_FILE_BAD_BEGIN, py::none());
+        return failure(ErrorBlock::BEGIN_NOT_POSITIVE, path);
     }
     const std::int64_t first = begin.value_or(1);
     std::int64_t last = 0;
     if (end) {
         if (*end <= 0) {
-            return failure(SIGNAL_FILE_BAD_END, py::none());
+            return failure(ErrorBlock::END_NOT_POSITIVE, path);
         }
         if (*end < first) {
-            return failure(SIGNAL_FILE_BAD_WINDOW, py::none());
+            return failure(ErrorBlock::WINDOW_REVERSED, path);
         }
         if (count_line_feeds(path.c_str()) < *end) {
-            return failure(SIGNAL_FILE_END_PAST_LINES, py::none());
+            return failure(ErrorBlock::END_BEYOND_FILE, path);
         }
         last = *end;
     } else {
@@ -173,9 +179,8 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
         }
     }
     if (failed_line != 0) {
-        std::string message = at_eof ? SIGNAL_FILE_TOO_FEW_VALUES : SIGNAL_FILE_NOT_READ;
-        message += path + " !\n" + SIGNAL_FILE_PLEASE_CHECK + path + ".\n";
-        return failure(message, py::int_(failed_line));
+        return failure(at_eof ? ErrorBlock::SIGNALS_RUN_OUT : ErrorBlock::SIGNAL_UNREADABLE, path,
+                       py::int_(failed_line));
     }
     const auto n = static_cast<py::ssize_t>(lines.size());
     py::array_t<float> x({n, static_cast<py::ssize_t>(INPUT_LENGTH)});
