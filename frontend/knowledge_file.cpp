@@ -32,7 +32,16 @@ int load_knowledge_file(const char* path) noexcept
         std::fclose(file);
         return print_error(ErrorBlock::FILE_EMPTY);
     }
+    // The passes do not look at their reads; a read error, unlike an early
+    // end of the file, is told by the stream's error flag, which the seek
+    // between the passes clears. Such a file could not be read: it is
+    // refused as one that could not be opened, never as a knowledge that
+    // does not match.
     const std::int32_t float_count = knowledge_size(file);
+    if (std::ferror(file) != 0) {
+        std::fclose(file);
+        return print_error(ErrorBlock::KNOWLEDGE_NOT_OPENED);
+    }
     // An unusable knowledge (no unit count, or one the library cannot hold)
     // is refused before any allocation sized from it.
     if (float_count <= 0) {
@@ -46,9 +55,16 @@ int load_knowledge_file(const char* path) noexcept
     }
     std::free(knowledge_buffer);
     knowledge_buffer = knowledge;
-    std::rewind(file);
+    if (std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        return print_error(ErrorBlock::KNOWLEDGE_NOT_OPENED);
+    }
     knowledge_load(file, knowledge, float_count);
+    const bool read_failed = std::ferror(file) != 0;
     std::fclose(file);
+    if (read_failed) {
+        return print_error(ErrorBlock::KNOWLEDGE_NOT_OPENED);
+    }
 
     const LibraryStatus status = classifier_init(knowledge);
     if (static_cast<std::uint8_t>(status) != 0) {

@@ -1,7 +1,8 @@
 #include "line_count.h"
 
+#include <sys/stat.h>
+
 #include <cstddef>
-#include <cstdio>
 
 namespace {
 
@@ -9,13 +10,25 @@ namespace {
 constexpr std::size_t BLOCK_SIZE = 256 * 1024;
 unsigned char block[BLOCK_SIZE];
 
+bool same_file(std::FILE* a, std::FILE* b) noexcept
+{
+    struct stat first;
+    struct stat second;
+    return fstat(fileno(a), &first) == 0 && fstat(fileno(b), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 } // namespace
 
-std::int32_t count_line_feeds(const char* path) noexcept
+LineCount count_line_feeds(const char* path, std::FILE* opened) noexcept
 {
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
-        return 0;
+        return {LineCountOutcome::NOT_OPENED, 0};
+    }
+    if (!same_file(file, opened)) {
+        std::fclose(file);
+        return {LineCountOutcome::NOT_OPENED, 0};
     }
     std::uint64_t count = 0;
     std::size_t got;
@@ -26,6 +39,11 @@ std::int32_t count_line_feeds(const char* path) noexcept
         }
         count += in_block;
     }
+    // A short read ends the loop at the end of the file and at an error alike.
+    const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    return count > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(count);
+    if (failed) {
+        return {LineCountOutcome::READ_FAILED, 0};
+    }
+    return {LineCountOutcome::COUNTED, count > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(count)};
 }

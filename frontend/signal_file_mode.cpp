@@ -4,6 +4,8 @@
 #include "error_blocks.h"
 #include "input_file.h"
 #include "line_count.h"
+#include "line_tally.h"
+#include "misalignment_warning.h"
 #include "output_writer.h"
 #include "report.h"
 #include "signal_line.h"
@@ -24,11 +26,30 @@ struct LineWindow {
     std::int32_t end;
 };
 
+// The line count of the open signal file. Returns 0, or the exit status
+// after the block: a path that no longer opens, or opens another file, is a
+// file that could not be opened; a read error is a file that could not be
+// read.
+int count_lines(const CommandLine& line, std::FILE* file, std::int32_t* count) noexcept
+{
+    const LineCount counted = count_line_feeds(line.signal_path, file);
+    switch (counted.outcome) {
+    case LineCountOutcome::COUNTED:
+        *count = counted.line_feeds;
+        return 0;
+    case LineCountOutcome::NOT_OPENED:
+        return print_error(ErrorBlock::SIGNAL_FILE_NOT_OPENED);
+    case LineCountOutcome::READ_FAILED:
+        break;
+    }
+    return print_error(ErrorBlock::SIGNAL_UNREADABLE, line.signal_path);
+}
+
 // Settles the window from the two pairs, in the order typed. Each option
 // may be given once; a window whose end lies before its begin is refused
 // whichever option comes second. Returns 0, or the exit status after the
 // failing pair's block.
-int settle_window(const CommandLine& line, LineWindow* window) noexcept
+int settle_window(const CommandLine& line, std::FILE* file, LineWindow* window) noexcept
 {
     bool have_begin = false;
     bool have_end = false;
@@ -51,7 +72,11 @@ int settle_window(const CommandLine& line, LineWindow* window) noexcept
             if (window->end < window->begin) {
                 return print_error(ErrorBlock::WINDOW_REVERSED);
             }
-            if (count_line_feeds(line.signal_path) < window->end) {
+            std::int32_t line_count = 0;
+            if (const int status = count_lines(line, file, &line_count); status != 0) {
+                return status;
+            }
+            if (line_count < window->end) {
                 return print_error(ErrorBlock::END_BEYOND_FILE);
             }
         } else {
@@ -71,9 +96,20 @@ int classify_window(const char* path, std::FILE* file, LineWindow window) noexce
     ReportTally tally{};
     Classification result{};
     float signal[INPUT_LENGTH];
+    LineTally lines;
+    line_tally_start(&lines, 1);
+    bool warned = false;
     // Lines after the end line are never read. window.begin >= 1 here.
     for (std::int32_t line = 1; line <= window.end; ++line) {
-        if (!read_signal_line(&stream, signal)) {
+        const bool read = read_signal_line_tallied(&stream, signal, &lines);
+        if (lines.off_line != 0 && !warned) {
+            warned = true;
+            warn_misaligned(lines.off_line, lines.off_values);
+        }
+        // A signal that a read error may have cut short is not classified.
+        // After a read error the stream is never at its end, so the block
+        // is the one of a file that could not be read.
+        if (!read || signal_stream_cut_short(&stream)) {
             return print_error(signal_stream_at_eof(&stream) ? ErrorBlock::SIGNALS_RUN_OUT
                                                              : ErrorBlock::SIGNAL_UNREADABLE,
                                path);
@@ -85,6 +121,12 @@ int classify_window(const char* path, std::FILE* file, LineWindow window) noexce
         report_file_record(&tally, result, line, line == window.end);
         if (output_failed()) {
             return 1;
+        }
+    }
+    if (!warned) {
+        line_tally_finish(&stream, &lines);
+        if (lines.off_line != 0) {
+            warn_misaligned(lines.off_line, lines.off_values);
         }
     }
     // A run without any line (a file with no line feed) still closes its list.
@@ -112,9 +154,10 @@ int signal_file_mode(const CommandLine& line) noexcept
     if (empty) {
         status = print_error(ErrorBlock::FILE_EMPTY);
     } else if (line.file_form == FileForm::WHOLE_FILE) {
-        window = {1, count_line_feeds(line.signal_path)};
+        window.begin = 1;
+        status = count_lines(line, file, &window.end);
     } else {
-        status = settle_window(line, &window);
+        status = settle_window(line, file, &window);
     }
     if (status == 0) {
         status = classify_window(line.signal_path, file, window);

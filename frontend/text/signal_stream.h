@@ -33,6 +33,15 @@ void signal_stream_init_buffer(SignalStream* s, std::FILE* file, char* storage,
 // library's stream functions: a read error is not the end of the file.
 bool signal_stream_at_eof(const SignalStream* s) noexcept;
 
+// True when the reading stopped on an error and every byte read has been
+// taken: the last text taken may then end where the error cut the data, not
+// where the file's text ends. A text followed by a byte still unread was
+// taken whole.
+inline bool signal_stream_cut_short(const SignalStream* s) noexcept
+{
+    return s->read_failed && s->next == s->filled;
+}
+
 // Moves the unread bytes to the front and fills the rest from the file.
 // Returns false when no new byte came.
 bool signal_stream_refill(SignalStream* s) noexcept;

@@ -311,6 +311,7 @@ class SignalStream:
         self.data = data
         self.pos = 0
         self.at_end = False
+        self.starts = []        # where the text of each value taken begins
 
     def scan(self):
         while self.pos < len(self.data) and self.data[self.pos] in WHITE:
@@ -321,6 +322,7 @@ class SignalStream:
         for pattern in (HEXADECIMAL, SPECIAL, DECIMAL):
             match = pattern.match(self.data, self.pos)
             if match:
+                self.starts.append(self.pos)
                 self.pos = match.end()
                 return file_value(match.group(0))
         return None
@@ -337,6 +339,37 @@ class SignalStream:
             else:
                 self.at_end = True
         return values
+
+
+def misalignment_warning(stream, completed):
+    """Standard error of a file run: the first line read whose count of
+    values (those whose text begins on it) is not 64.  The lines counted are
+    those whose line feed the reading took; after a complete run also the
+    line of the last value, with the values after it up to its line feed."""
+    data = stream.data
+    starts = list(stream.starts)
+    consumed = stream.pos
+    if completed and starts:
+        line_end = data.find(b"\n", starts[-1])
+        line_end = len(data) if line_end < 0 else line_end
+        rest = SignalStream(data[:line_end])
+        rest.pos = stream.pos
+        while rest.scan() is not None:
+            starts.append(rest.starts[-1])
+            rest.pos += 1
+        consumed = max(consumed, line_end + 1)
+    closed = data.count(b"\n", 0, consumed)
+    per_line = [0] * (closed + 1)
+    for start in starts:
+        line = data.count(b"\n", 0, start)
+        if line < closed:
+            per_line[line] += 1
+    for line in range(closed):
+        if per_line[line] != INPUT_LENGTH:
+            count = per_line[line]
+            return ("ombrel_emulator: warning: line %d holds %d value%s; signals after it do not start at line starts\n"
+                    % (line + 1, count, "" if count == 1 else "s"))
+    return ""
 
 
 ATOF = re.compile(r"\s*([+-]?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?|[+-]?(?:infinity|inf|nan))", re.IGNORECASE)
@@ -397,10 +430,11 @@ ARRAY_HEADER = "{\n\t\"status\": \"classification\",\n\t\"input\": \"array\",\n\
 
 
 class Outcome:
-    def __init__(self, text, status, probabilities=()):
+    def __init__(self, text, status, probabilities=(), stderr=""):
         self.text = text
         self.status = status
         self.probabilities = list(probabilities)
+        self.stderr = stderr
 
 
 def array_run(k, words):
@@ -449,7 +483,8 @@ def file_run(k, path, data, options):
     for j in range(end):
         signal = stream.read_signal()
         if signal is None:
-            return Outcome(text + scan_failure(path, stream.at_end), 1, probabilities)
+            return Outcome(text + scan_failure(path, stream.at_end), 1, probabilities,
+                           misalignment_warning(stream, False))
         if j < begin - 1:
             continue
         p, class_id = classify(k, signal)
@@ -462,7 +497,7 @@ def file_run(k, path, data, options):
             text += CLOSING
     if count == 0:
         text += CLOSING
-    return Outcome(text + summary(count, counters), 0, probabilities)
+    return Outcome(text + summary(count, counters), 0, probabilities, misalignment_warning(stream, True))
 
 
 # --------------------------------------------------------------------------
@@ -529,6 +564,7 @@ class Cases:
             "expected": "expected/%s.out" % name,
             "json": outcome.status == 0 and finite and plain_path,
             "text": outcome.text,
+            "stderr": outcome.stderr,
         })
 
     def write(self):
@@ -543,7 +579,8 @@ class Cases:
         for e in self.entries:
             with open(os.path.join(HERE, e["expected"]), "wb") as f:
                 f.write(e["text"].encode("utf-8"))
-        listing = [{key: e[key] for key in ("name", "args", "status", "expected", "json")}
+        listing = [{key: e[key] for key in ("name", "args", "status", "expected", "json", "stderr")
+                    if key != "stderr" or e[key]}
                    for e in self.entries]
         with open(os.path.join(HERE, "cases.json"), "w", encoding="utf-8") as f:
             json.dump(listing, f, indent=1)
@@ -779,6 +816,22 @@ def main():
     run_file("file_no_line_feed", k23, p23, p_nolf)
     run_file("file_no_line_feed_window", k23, p23, p_nolf, [("--begin", "1"), ("--end", "1")])
     run_file("file_double_rounding", k1_tie, p1, p_tie_signal)
+
+    # Signals off the line starts: a label column left in, as in the raw EMG
+    # recordings (64 values and the label on each line); a line of 63; a
+    # last line with values left after its signal.
+    label_lines = robust_lines(k23, 71, 4)
+    label_values = [v for line in label_lines for v in line][:3 * INPUT_LENGTH]
+    p_label = cases.data_file("label_column.csv", b"".join(
+        (",".join(label_values[i * 64:(i + 1) * 64]) + ",%d\n" % (i % 4)).encode() for i in range(3)))
+    run_file("file_label_column", k23, p23, p_label, deliberate=True)
+    run_file("file_label_column_window", k23, p23, p_label, [("--begin", "3"), ("--end", "3")], deliberate=True)
+    short_values = [v for line in lines3 for v in line]
+    p_short = cases.data_file("line_of_63.csv", (",".join(short_values[:64]) + "\n" + ",".join(short_values[64:127])
+                                                 + "\n" + ",".join(short_values[127:]) + "\n").encode())
+    run_file("file_line_of_63", k23, p23, p_short, deliberate=True)
+    p_last_long = cases.data_file("last_line_of_66.csv", s3[:-1] + b",1.5,-2\n")
+    run_file("file_last_line_of_66", k23, p23, p_last_long)
 
     cases.write()
     print("%d cases, %d data files" % (len(cases.entries), len(cases.files)))

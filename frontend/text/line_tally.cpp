@@ -1,0 +1,89 @@
+#include "line_tally.h"
+
+#include "number_chars.h"
+#include "signal_line.h"
+#include "value_scanner.h"
+
+namespace {
+
+// Skips white space as the scan would, counting the line feeds. Returns the
+// next character, or -1 at the end of the stream.
+int skip_space(SignalStream* s, LineTally* t, bool stop_at_line_feed) noexcept
+{
+    for (;;) {
+        const int c = s->next != s->filled ? static_cast<unsigned char>(s->data[s->next]) : signal_stream_peek(s);
+        if (c < 0 || !is_number_space(static_cast<unsigned>(c))) {
+            return c;
+        }
+        if (c == '\n') {
+            if (stop_at_line_feed) {
+                return c;
+            }
+            line_tally_line_feed(t);
+        }
+        ++s->next;
+    }
+}
+
+// The separator after a value, as read_signal_line takes it.
+void take_separator(SignalStream* s, LineTally* t) noexcept
+{
+    const int c = s->next != s->filled ? static_cast<unsigned char>(s->data[s->next++]) : signal_stream_get(s);
+    if (c == '\n') {
+        line_tally_line_feed(t);
+    }
+}
+
+} // namespace
+
+void line_tally_start(LineTally* t, std::int64_t first_line) noexcept
+{
+    *t = {first_line, 0, 0, 0};
+}
+
+void line_tally_line_feed(LineTally* t) noexcept
+{
+    if (t->values != SIGNAL_LINE_VALUES && t->off_line == 0) {
+        t->off_line = t->line;
+        t->off_values = t->values;
+    }
+    ++t->line;
+    t->values = 0;
+}
+
+bool read_signal_line_tallied(SignalStream* s, float* values, LineTally* t) noexcept
+{
+    for (int slot = 0; slot < SIGNAL_LINE_VALUES; ++slot) {
+        // The scan finds no white space left to skip, so it takes what it
+        // would have taken after skipping it itself.
+        (void)skip_space(s, t, false);
+        if (!scan_value(s, &values[slot])) {
+            return false;
+        }
+        ++t->values;
+        take_separator(s, t);
+    }
+    return true;
+}
+
+void line_tally_finish(SignalStream* s, LineTally* t) noexcept
+{
+    // Nothing to close: a line already off, or a last separator that was
+    // the line feed.
+    if (t->off_line != 0 || t->values == 0) {
+        return;
+    }
+    for (;;) {
+        const int c = skip_space(s, t, true);
+        float value;
+        if (c < 0 || c == '\n' || !scan_value(s, &value)) {
+            break;
+        }
+        ++t->values;
+        const int separator = signal_stream_get(s);
+        if (separator < 0 || separator == '\n') {
+            break;
+        }
+    }
+    line_tally_line_feed(t);
+}
