@@ -1,0 +1,268 @@
+#!/usr/bin/python3
+"""Runs ombrel_emulator with system calls made to fail, one at a time.
+
+Usage: run_fault_injection.py EMULATOR KNOWLEDGE
+
+strace's fault injection makes the K-th call of one system call fail, for
+every K from the program's first call on its own files to the last call of
+a clean run: reads (EIO), writes to standard output (EIO, ENOSPC), opens
+(ENOENT, EACCES, EMFILE), seeks and status queries (EIO).  Every run must
+  - end with exit 0 only when standard output equals the clean run's;
+    otherwise with exit 1 and, unless a write failed, an error block ("Error"
+    at a line start) at the end of standard output;
+  - never be killed by a signal;
+  - put nothing on standard error except the write-failure line;
+  - never refuse the (sound) knowledge as one that does not match.
+The signal file is also changed while the program is stopped between its
+steps: cut short after the line count (the scan-failure block), grown after
+the count (the lines added are not read) and replaced between the open and
+the count (the block of a file that could not be opened).  Finally a sweep
+of address-space limits (ulimit -v) around the smallest that lets the
+program start must give the knowledge refusal (status 125) where the
+knowledge buffer cannot be allocated, and never a crash.
+"""
+
+import os
+import random
+import re
+import resource
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+TIMEOUT = 60
+WRITE_FAILURE = b"ombrel_emulator: could not write the report to standard output\n"
+ERRORS = {"read": ("EIO",), "write": ("EIO", "ENOSPC"), "openat": ("ENOENT", "EACCES", "EMFILE"),
+          "lseek": ("EIO",), "newfstatat": ("EIO",)}
+
+
+class Failures:
+    def __init__(self):
+        self.count = 0
+        self.runs = 0
+
+    def check(self, condition, what):
+        if not condition:
+            self.count += 1
+            if self.count <= 30:
+                print("FAIL " + what)
+
+
+def run(command, stdin=None, env=None, preexec=None):
+    result = subprocess.run(command, capture_output=True, timeout=TIMEOUT, env=env, preexec_fn=preexec)
+    return result.returncode, result.stdout, result.stderr
+
+
+def ends_with_error_block(stdout, clean):
+    """An error block ends the output, after a part of the clean run's output:
+    its first line starts with "Error" at a line start, or after the space
+    that follows a record of a list of results left open."""
+    match = re.search(rb"(?:^|\n ?)(Error[^\n]*\n(?:[^\n]*\n)*)$", stdout)
+    return (match is not None and b"classification_summary" not in match.group(1)
+            and clean.startswith(stdout[:match.start(1)].rstrip(b" ")))
+
+
+def traced_calls(emulator_command, files, workdir):
+    """Per system call name: the 1-based numbers of its calls, in a clean run,
+    and the first of them that acts on one of `files`."""
+    trace = os.path.join(workdir, "trace.txt")
+    names = ",".join(ERRORS) + ",close"
+    subprocess.run(["strace", "-y", "-o", trace, "-e", "trace=" + names] + emulator_command,
+                   capture_output=True, timeout=TIMEOUT, check=True)
+    calls = {}
+    with open(trace, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            match = re.match(r"(\w+)\((.*)", line)
+            if not match or match.group(1) not in ERRORS and match.group(1) != "close":
+                continue
+            entry = calls.setdefault(match.group(1), [])
+            entry.append(any(path in match.group(2) for path in files))
+    return calls
+
+
+def inject_all(emulator_command, files, clean, workdir, failures, label):
+    calls = traced_calls(emulator_command, files, workdir)
+    for name, errors in ERRORS.items():
+        seen = calls.get(name, [])
+        if name == "write":
+            first = 1          # every write of the program is its own
+        elif True in seen:
+            first = seen.index(True) + 1
+        else:
+            continue
+        for number in range(first, len(seen) + 2):
+            for error in errors:
+                command = ["strace", "-o", "/dev/null", "-e", "trace=" + name,
+                           "-e", "inject=%s:error=%s:when=%d" % (name, error, number)] + emulator_command
+                status, stdout, stderr = run(command)
+                failures.runs += 1
+                what = "%s: %s %s call %d: exit %d, stderr %r" % (label, name, error, number, status, stderr[:200])
+                failures.check(status in (0, 1), what + " (killed or unexpected status)")
+                # The knowledge is sound: refusing it as one that does not
+                # match would pass a failed call off as a verdict on it.
+                failures.check(b"do not match" not in stdout, what + " (knowledge refused as not matching)")
+                if status == 0:
+                    failures.check(stdout == clean and stderr == b"", what + " (exit 0 with other output)")
+                elif stderr == WRITE_FAILURE:
+                    failures.check(name == "write", what + " (write failure without a failed write)")
+                else:
+                    failures.check(stderr == b"" and ends_with_error_block(stdout, clean),
+                                   what + " (no error block at the end)")
+
+
+def stopped_run(emulator_command, call, number, change):
+    """Runs the emulator under strace, stops it just after its `number`-th
+    `call`, applies change() and lets it go on."""
+    trace = tempfile.NamedTemporaryFile(delete=False)
+    trace.close()
+    process = subprocess.Popen(["strace", "-o", trace.name, "-e", "trace=" + call,
+                                "-e", "inject=%s:signal=SIGSTOP:when=%d" % (call, number)] + emulator_command,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    deadline = time.monotonic() + TIMEOUT
+    pid = None
+    while time.monotonic() < deadline:
+        with open(trace.name, encoding="utf-8", errors="replace") as f:
+            text = f.read()
+        if "stopped (SIGSTOP)" in text or "--- stopped by SIGSTOP ---" in text:
+            with open("/proc/%d/task/%d/children" % (process.pid, process.pid)) as f:
+                pid = int(f.read().split()[0])
+            break
+        if process.poll() is not None:
+            break
+        time.sleep(0.02)
+    if pid is not None:
+        change()
+        os.kill(pid, signal.SIGCONT)
+    stdout, stderr = process.communicate(timeout=TIMEOUT)
+    os.unlink(trace.name)
+    return pid is not None, process.returncode, stdout, stderr
+
+
+def changing_files(emulator, knowledge, signals, clean, workdir, failures):
+    command = [emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", signals]
+    calls = traced_calls(command, [signals], workdir)
+    count_close = calls["close"].index(True) + 1           # the line count's stream
+    seeks = [i + 1 for i, own in enumerate(calls["lseek"]) if own]
+    before_count = seeks[-1]                                # the run's stream back at its start
+    with open(signals, "rb") as f:
+        original = f.read()
+
+    def restore():
+        with open(signals, "wb") as f:
+            f.write(original)
+
+    def shrink():
+        with open(signals, "r+b") as f:
+            f.truncate(len(original) // 3)
+
+    def grow():
+        with open(signals, "ab") as f:
+            f.write(original[:len(original) // 2])
+
+    def replace():
+        other = signals + ".new"
+        with open(other, "wb") as f:
+            f.write(original)
+        os.replace(other, signals)
+
+    header_end = clean.index(b"\t\"results\": [\n") + len(b"\t\"results\": [\n")
+    for name, call, number, change in (("shrunk after the count", "close", count_close, shrink),
+                                       ("grown after the count", "close", count_close, grow),
+                                       ("replaced before the count", "lseek", before_count, replace)):
+        restore()
+        stopped, status, stdout, stderr = stopped_run(command, call, number, change)
+        failures.runs += 1
+        what = "%s: exit %d, stderr %r, output ends %r" % (name, status, stderr[:200], stdout[-120:])
+        failures.check(stopped, name + ": the program never stopped")
+        if name.startswith("shrunk"):
+            failures.check(status == 1 and stderr == b"" and stdout.startswith(clean[:header_end]) and
+                           b"Error: incompatibility between required and number of data in file" in stdout, what)
+        elif name.startswith("grown"):
+            failures.check(status == 0 and stdout == clean and stderr == b"", what)
+        else:
+            failures.check(status == 1 and stderr == b"" and
+                           stdout == b"Error: could not open file !\nCheck path of file and/or name of file is correct.\n",
+                           what)
+    restore()
+
+
+def memory_sweep(emulator, knowledge, failures):
+    """Address-space limits from the smallest that lets the loader map the
+    program upwards.  malloc is told to map every allocation of more than
+    2 KiB on its own and to keep no spare heap, so that the limit falls
+    between the knowledge file's stream and the knowledge buffer somewhere."""
+    command = ["setarch", "-R", emulator, "ombr_classification", "--knowledge_path", knowledge, "--array", "1", "2"]
+    env = dict(os.environ, GLIBC_TUNABLES="glibc.malloc.mmap_threshold=2048:glibc.malloc.top_pad=0")
+    clean = run(command, env=env)[1]
+
+    def limited(kib):
+        def limit():
+            resource.setrlimit(resource.RLIMIT_AS, (kib * 1024, kib * 1024))
+        return run(command, env=env, preexec=limit)
+
+    low, high = 1024, 1024 * 1024     # the loader fails at low and succeeds at high
+    while high - low > 4:
+        middle = (low + high) // 2
+        if limited(middle)[0] == 127:
+            low = middle
+        else:
+            high = middle
+    refusals = 0
+    refusal = b"Error: a knowledge that do not match the library has been loaded 125 !\n"
+    for kib in range(high - 64, high + 256, 4):
+        status, stdout, stderr = limited(kib)
+        failures.runs += 1
+        what = "ulimit -v %d: exit %d, stdout %r, stderr %r" % (kib, status, stdout[:100], stderr[:200])
+        if status == 127:
+            continue                    # the loader could not map the program: main never ran
+        failures.check(status in (0, 1), what)
+        if status == 0:
+            failures.check(stdout == clean and stderr == b"", what)
+        else:
+            failures.check(stderr == b"" and stdout in (refusal, b"Error: could not open knowledge file !\n"
+                                                        b"Check path of file and/or name of file is correct.\n"), what)
+            refusals += stdout == refusal
+    failures.check(refusals > 0, "no address-space limit gave the knowledge refusal (status 125)")
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    emulator, knowledge = (os.path.abspath(word) for word in sys.argv[1:])
+    if shutil.which("strace") is None:
+        print("strace is missing (Debian package strace)")
+        return 1
+    failures = Failures()
+    with tempfile.TemporaryDirectory() as workdir:
+        # Several blocks of every reader: the line count's, the signal
+        # stream's and the knowledge stream's.
+        signals = os.path.join(workdir, "signals.csv")
+        rng = random.Random(14)
+        with open(signals, "w", encoding="ascii") as f:
+            for _ in range(6000):
+                f.write(",".join("%.2f" % rng.uniform(-120, 120) for _ in range(64)) + "\n")
+        commands = {
+            "whole file": ["--file", signals],
+            "window": ["--file", signals, "--begin", "2", "--end", "5999"],
+            "array": ["--array", "1", "2", "3"],
+        }
+        clean_file = None
+        for label, words in commands.items():
+            command = [emulator, "ombr_classification", "--knowledge_path", knowledge] + words
+            status, clean, stderr = run(command)
+            failures.check(status == 0 and stderr == b"", "%s: clean run exit %d, stderr %r" % (label, status, stderr))
+            if label == "whole file":
+                clean_file = clean
+            inject_all(command, [knowledge, signals], clean, workdir, failures, label)
+        changing_files(emulator, knowledge, signals, clean_file, workdir, failures)
+        memory_sweep(emulator, knowledge, failures)
+    print("%d runs, %d failed" % (failures.runs, failures.count))
+    return 1 if failures.count else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
