@@ -7,8 +7,11 @@
 //
 // Each input is read twice: through the stream's own 1 MiB buffer, and
 // through a small buffer whose size follows the input's length, so that
-// refills fall inside numbers, words and exponents.
+// refills fall inside numbers, words and exponents. The second reading goes
+// through the line tally's reader, whose count of lines must also equal the
+// line feeds in the bytes taken.
 #include "c_library_reference.h"
+#include "line_tally.h"
 #include "signal_line.h"
 #include "signal_stream.h"
 
@@ -38,6 +41,9 @@ void compare(const std::uint8_t* data, std::size_t size, char* storage, std::siz
         std::abort();
     }
     SignalStream stream;
+    LineTally tally;
+    line_tally_start(&tally, 1);
+    const bool tallied = storage != nullptr;
     if (storage == nullptr) {
         signal_stream_init(&stream, ours_file);
     } else {
@@ -51,7 +57,7 @@ void compare(const std::uint8_t* data, std::size_t size, char* storage, std::siz
         float ours[SIGNAL_LINE_VALUES];
         float expected[SIGNAL_LINE_VALUES];
         int converted = 0;
-        const bool ok = read_signal_line(&stream, ours);
+        const bool ok = tallied ? read_signal_line_tallied(&stream, ours, &tally) : read_signal_line(&stream, ours);
         const bool expected_ok = reference_line(theirs, expected, &converted);
         const int at = static_cast<int>(line) + 1;
         if (ok != expected_ok) {
@@ -71,6 +77,15 @@ void compare(const std::uint8_t* data, std::size_t size, char* storage, std::siz
         }
         if (stream_position(&stream) != std::ftell(theirs)) {
             fail("took another number of bytes than the C library", at, SIGNAL_LINE_VALUES);
+        }
+        if (tallied) {
+            std::int64_t line_feeds = 0;
+            for (long i = 0; i < std::ftell(theirs); ++i) {
+                line_feeds += data[i] == '\n';
+            }
+            if (tally.line - 1 != line_feeds) {
+                fail("line tally differs from the line feeds taken", at, SIGNAL_LINE_VALUES);
+            }
         }
     }
     std::fclose(ours_file);
