@@ -3,12 +3,17 @@
 #include <cinttypes>
 #include <cstdio>
 
+void misalignment_text(char* text, std::size_t size, std::int64_t line, std::int32_t values) noexcept
+{
+    (void)std::snprintf(text, size, "line %" PRId64 " holds %" PRId32 " value%s; signals after it do not start at line starts",
+                        line, values, values == 1 ? "" : "s");
+}
+
 void warn_misaligned(std::int64_t line, std::int32_t values) noexcept
 {
+    char text[96];
+    misalignment_text(text, sizeof text, line, values);
     // Nothing to do if standard error cannot take it: the report and the
     // exit status do not depend on the warning.
-    (void)std::fprintf(stderr,
-                       "ombrel_emulator: warning: line %" PRId64 " holds %" PRId32
-                       " value%s; signals after it do not start at line starts\n",
-                       line, values, values == 1 ? "" : "s");
+    (void)std::fprintf(stderr, "ombrel_emulator: warning: %s\n", text);
 }

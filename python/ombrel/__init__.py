@@ -20,6 +20,7 @@ _EXPORTS = {
     "Classification": ".classifier",
     "KnowledgeError": ".knowledge",
     "SignalFileError": ".signals",
+    "SignalAlignmentWarning": ".signals",
     "read_signals": ".signals",
     "Evaluation": ".evaluation",
     "evaluate": ".evaluation",

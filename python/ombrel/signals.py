@@ -2,6 +2,7 @@
 
 import operator
 import os
+import warnings
 
 from ._engine import engine
 
@@ -22,6 +23,14 @@ class SignalFileError(ValueError):
         super().__init__(message if line is None else "%s\n(line %d)" % (message, line))
 
 
+class SignalAlignmentWarning(UserWarning):
+    """Signals of the file stop starting at line starts: the first line that
+    holds other than 64 values (a label column left in, a short line, an
+    empty line) shifts every later signal. The values are read as the
+    command reads them, shifted; the command prints the same words on
+    standard error."""
+
+
 def _bound(name, value):
     if value is None:
         return None
@@ -39,9 +48,12 @@ def read_signals(path, begin=None, end=None):
 
     A line is what ends with a line feed; each signal is the next 64 values,
     each followed by one separator. Raises SignalFileError where the command
-    fails, with its message."""
-    x, lines, message, line = engine().read_signals(
+    fails, with its message. Warns with SignalAlignmentWarning, naming the
+    line, where the command warns that signals do not start at line starts."""
+    x, lines, message, line, misaligned = engine().read_signals(
         os.fsencode(path), _bound("begin", begin), _bound("end", end))
+    if misaligned is not None:
+        warnings.warn("%s: %s" % (os.fsdecode(path), misaligned), SignalAlignmentWarning, stacklevel=2)
     if message is not None:
         raise SignalFileError(message.rstrip("\n"), os.fsdecode(path), line)
     return x, lines

@@ -6,6 +6,8 @@
 #include "error_blocks.h"
 #include "input_file.h"
 #include "line_count.h"
+#include "line_tally.h"
+#include "misalignment_warning.h"
 #include "signal_line.h"
 #include "signal_stream.h"
 
@@ -103,14 +105,31 @@ py::tuple failure(ErrorBlock block, const std::string& path, py::object line = p
         // No signal-file block carries a number.
         message += error_line_detail(*text) == 1 ? path.c_str() : *text;
     }
-    return py::make_tuple(py::none(), py::none(), message, line);
+    return py::make_tuple(py::none(), py::none(), message, line, py::none());
+}
+
+// The line count, or the failure's tuple.
+std::optional<py::tuple> count_lines(const std::string& path, std::FILE* file, std::int64_t* count)
+{
+    const LineCount counted = count_line_feeds(path.c_str(), file);
+    switch (counted.outcome) {
+    case LineCountOutcome::COUNTED:
+        *count = counted.line_feeds;
+        return std::nullopt;
+    case LineCountOutcome::NOT_OPENED:
+        return failure(ErrorBlock::SIGNAL_FILE_NOT_OPENED, path);
+    case LineCountOutcome::READ_FAILED:
+        break;
+    }
+    return failure(ErrorBlock::SIGNAL_UNREADABLE, path);
 }
 
 // Reads the signals of lines begin to end (counted from 1) as the command's
 // file mode does; a bound not given takes the value the six-word form gives
 // it: the first line, the file's line count. Returns (values (n, 64)
-// float32, line numbers (n,) int64, None, None), or (None, None, the
-// command's message, the failing line or None).
+// float32, line numbers (n,) int64, None, None, warning), or (None, None,
+// the command's message, the failing line or None, warning); warning is
+// the command's misalignment warning without the program's name, or None.
 py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> begin,
                        std::optional<std::int64_t> end)
 {
@@ -137,12 +156,16 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
         if (*end < first) {
             return failure(ErrorBlock::WINDOW_REVERSED, path);
         }
-        if (count_line_feeds(path.c_str()) < *end) {
+        std::int64_t count = 0;
+        if (auto failed = count_lines(path, file, &count)) {
+            return *failed;
+        }
+        if (count < *end) {
             return failure(ErrorBlock::END_BEYOND_FILE, path);
         }
         last = *end;
-    } else {
-        last = count_line_feeds(path.c_str());
+    } else if (auto failed = count_lines(path, file, &last)) {
+        return *failed;
     }
     // count_line_feeds reads through one static block: it runs only while
     // the GIL is held. The reading below uses a buffer of its own.
@@ -153,6 +176,8 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
     std::vector<std::int64_t> lines;
     std::int64_t failed_line = 0;
     bool at_eof = false;
+    LineTally tally;
+    line_tally_start(&tally, 1);
     {
         py::gil_scoped_release unlocked;
         std::fseek(file, 0, SEEK_END);
@@ -167,7 +192,8 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
         signal_stream_init_buffer(&stream, file, buffer.get(), buffer_size);
         float signal[INPUT_LENGTH];
         for (std::int64_t j = 0; j < last; ++j) {
-            if (!read_signal_line(&stream, signal)) {
+            // As the command: a signal a read error may have cut short fails.
+            if (!read_signal_line_tallied(&stream, signal, &tally) || signal_stream_cut_short(&stream)) {
                 failed_line = j + 1;
                 at_eof = signal_stream_at_eof(&stream);
                 break;
@@ -177,10 +203,20 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
                 lines.push_back(j + 1);
             }
         }
+        if (failed_line == 0) {
+            line_tally_finish(&stream, &tally);
+        }
+    }
+    py::object warning = py::none();
+    if (tally.off_line != 0) {
+        char text[96];
+        misalignment_text(text, sizeof text, tally.off_line, tally.off_values);
+        warning = py::str(text);
     }
     if (failed_line != 0) {
-        return failure(at_eof ? ErrorBlock::SIGNALS_RUN_OUT : ErrorBlock::SIGNAL_UNREADABLE, path,
-                       py::int_(failed_line));
+        py::tuple failed = failure(at_eof ? ErrorBlock::SIGNALS_RUN_OUT : ErrorBlock::SIGNAL_UNREADABLE, path,
+                                   py::int_(failed_line));
+        return py::make_tuple(failed[0], failed[1], failed[2], failed[3], warning);
     }
     const auto n = static_cast<py::ssize_t>(lines.size());
     py::array_t<float> x({n, static_cast<py::ssize_t>(INPUT_LENGTH)});
@@ -189,7 +225,7 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
         std::memcpy(x.mutable_data(), values.data(), values.size() * sizeof(float));
         std::memcpy(line_numbers.mutable_data(), lines.data(), lines.size() * sizeof(std::int64_t));
     }
-    return py::make_tuple(x, line_numbers, py::none(), py::none());
+    return py::make_tuple(x, line_numbers, py::none(), py::none(), warning);
 }
 
 } // namespace

@@ -35,8 +35,8 @@ def random_signals(rng, n):
 
 
 def emulator_file(knowledge, path, begin=None, end=None):
-    """(exit status, stdout, [(line, class id, probabilities text)]) of the
-    command on a signal file."""
+    """(exit status, stdout, [(line, class id, probabilities text)], stderr)
+    of the command on a signal file."""
     words = [EMULATOR, "ombr_classification", "--knowledge_path", knowledge, "--file", path]
     if begin is not None:
         words += ["--begin", str(begin), "--end", str(end)]
@@ -45,4 +45,4 @@ def emulator_file(knowledge, path, begin=None, end=None):
     import re
     records = [(int(m[0]), int(m[1]), m[2]) for m in
                re.findall(r'"line": (-?\d+), "class_status": (\d+), [^\[]*\[([^\]]*)\]', out)]
-    return done.returncode, out, records
+    return done.returncode, out, records, done.stderr.decode("latin-1")

@@ -4,6 +4,7 @@ import os
 import re
 import tempfile
 import unittest
+import warnings
 
 import numpy as np
 
@@ -48,10 +49,19 @@ class ReadSignalsTest(unittest.TestCase):
         return path
 
     def same_as_command(self, path, begin=None, end=None):
-        status, out, records = emulator_file(KNOWLEDGE, path, begin, end)
-        try:
-            X, lines = ombrel.read_signals(path, begin, end)
-        except ombrel.SignalFileError as error:
+        status, out, records, err = emulator_file(KNOWLEDGE, path, begin, end)
+        # The command's misalignment warning, as a Python warning naming the file.
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            try:
+                X, lines = ombrel.read_signals(path, begin, end)
+            except ombrel.SignalFileError as error:
+                X, lines = None, error
+        self.assertEqual(["ombrel_emulator: warning: %s\n" % str(w.message).split(": ", 1)[1] for w in caught
+                          if issubclass(w.category, ombrel.SignalAlignmentWarning)],
+                         [err] if err else [])
+        if X is None:
+            error = lines
             self.assertEqual(status, 1)
             self.assertIn(error.message, out)
             if error.line is not None:        # the command printed the lines before it
