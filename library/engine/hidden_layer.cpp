@@ -1,21 +1,7 @@
 #include "engine/engine.h"
+#include "engine/float_elementary.h"
 #include "engine/vector4.h"
 #include "classifier.h"
-
-#include <cmath>
-
-// tanh in double precision, rounded to float. From |x| = 9.1 on, 1 - tanh(x)
-// = 2 / (e^(2x) + 1) < 2.5e-8, below half the float spacing under 1
-// (2^-25 = 2.98e-8) by millions of double ulps, so the rounded result is
-// exactly +-1 (and tanh(+-inf) is +-1): the call is skipped there. NaN fails
-// the comparison and goes through tanh.
-inline float float_tanh(float x) noexcept
-{
-    if (std::fabs(x) >= 9.1f) {
-        return std::copysign(1.0f, x);
-    }
-    return static_cast<float>(std::tanh(static_cast<double>(x)));
-}
 
 // Units run four at a time: lane j of group g is unit 4g + j. For N not a
 // multiple of 4 the last group's spare lanes read the floats that follow the
@@ -41,7 +27,5 @@ void hidden_layer(const float* features, std::int32_t inputs, const float* weigh
     for (int g = 0; g < groups; ++g) {
         vector4_store(pre_activation + 4 * g, sums[g]);
     }
-    for (std::int32_t j = 0; j < units; ++j) {
-        activations[j] = float_tanh(pre_activation[j]);
-    }
+    float_tanh_array(pre_activation, activations, units);
 }

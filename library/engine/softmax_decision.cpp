@@ -1,6 +1,5 @@
 #include "engine/engine.h"
-
-#include <cmath>
+#include "engine/float_elementary.h"
 
 std::int32_t softmax_decision(float* values, std::uint32_t count, std::int8_t factor) noexcept
 {
@@ -20,7 +19,7 @@ std::int32_t softmax_decision(float* values, std::uint32_t count, std::int8_t fa
     for (std::uint32_t i = 0; i < count; ++i) {
         float t = values[i] - maximum;
         t = t * f;
-        const float e = static_cast<float>(std::exp(static_cast<double>(t)));
+        const float e = float_exp(t);
         values[i] = e;
         sum = sum + e;
     }

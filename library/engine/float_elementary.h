@@ -1,0 +1,25 @@
+// tanh and exp of a float, computed as the C library's double-precision
+// functions and rounded to float: float_tanh(x) == (float)tanh((double)x) and
+// float_exp(x) == (float)exp((double)x), bit for bit, for all 2^32 inputs
+// (NaN inputs give the C library's NaN).
+//
+// Built with OMBREL_OWN_ELEMENTARY (the default on x86-64), they are the
+// library's own double-precision evaluations, rounded to float, which call
+// the C library only where the evaluation lies too close to a rounding
+// midpoint to decide (about one argument in 2000 for tanh over
+// 2^-13 <= |x| < 9.1, one in a million for exp) or outside the ranges they
+// cover; an exhaustive test compares them with glibc over every float. So the
+// floats are glibc's wherever the C library agrees with glibc on those rare
+// arguments. Without the option they call the C library.
+#ifndef OMBREL_FLOAT_ELEMENTARY_H
+#define OMBREL_FLOAT_ELEMENTARY_H
+
+float float_tanh(float x) noexcept;
+
+// output[i] = float_tanh(input[i]) for i < count; reads and writes exactly
+// `count` floats. The arrays may not overlap partially (equal is allowed).
+void float_tanh_array(const float* input, float* output, int count) noexcept;
+
+float float_exp(float x) noexcept;
+
+#endif

@@ -1,0 +1,49 @@
+#include "engine/float_elementary.h"
+
+#include <cmath>
+#include <limits>
+
+#if OMBREL_OWN_ELEMENTARY
+
+#include "engine/exp_lanes.h"
+
+namespace {
+
+// Over [-87, 88.5] e^x is a normal float (e^-87 > 2^-126, e^88.5 < 2^128)
+// and exp_lanes is within 2^-50 of it: under 4 ulps of a double, plus glibc's
+// own ulp or so. A result farther than 2^8 ulps from a float midpoint rounds
+// to glibc's float.
+constexpr float lowest_covered = -87.0f;
+constexpr float highest_covered = 88.5f;
+constexpr std::int64_t exp_window = std::int64_t{1} << 8;
+
+// Beyond 89, e^x > 2^128 rounds to infinity; below -104.5, e^x < 2^-150 (half
+// the least subnormal) rounds to +0.
+constexpr float overflow_limit = 89.0f;
+constexpr float underflow_limit = -104.5f;
+
+} // namespace
+
+float float_exp(float x) noexcept
+{
+    if (x >= lowest_covered && x <= highest_covered) {
+        const Double1 e = exp_lanes<Double1, Int1>(Double1{static_cast<double>(x)});
+        if (ulps_from_float_midpoint<Double1, Int1>(e)[0] > exp_window) {
+            return static_cast<float>(e[0]);
+        }
+    } else if (x > overflow_limit) {
+        return std::numeric_limits<float>::infinity();
+    } else if (x < underflow_limit) {
+        return 0.0f;
+    }
+    return static_cast<float>(std::exp(static_cast<double>(x)));
+}
+
+#else
+
+float float_exp(float x) noexcept
+{
+    return static_cast<float>(std::exp(static_cast<double>(x)));
+}
+
+#endif
