@@ -24,7 +24,11 @@ std::vector<float> random_knowledge(int units)
     return knowledge;
 }
 
-void classify(benchmark::State& state)
+// Signal values of +-amplitude; the knowledge's means and scales lie in
+// [-1, 1]. At 100 nearly every unit saturates (|pre-activation| >= 9.1, where
+// tanh is +-1 without a call); at 1 the pre-activations spread over about
+// [-5, 5], as in a trained network, and every tanh is computed.
+void classify_signals(benchmark::State& state, float amplitude)
 {
     const int units = static_cast<int>(state.range(0));
     static std::vector<float> knowledge;
@@ -35,7 +39,7 @@ void classify(benchmark::State& state)
     }
     float input[INPUT_LENGTH];
     std::mt19937 generator(7);
-    std::uniform_real_distribution<float> signal(-100.0f, 100.0f);
+    std::uniform_real_distribution<float> signal(-amplitude, amplitude);
     for (float& v : input) v = signal(generator);
     float probabilities[CLASS_COUNT];
     std::uint16_t class_id = 0;
@@ -46,7 +50,17 @@ void classify(benchmark::State& state)
         benchmark::DoNotOptimize(class_id);
     }
 }
+void classify(benchmark::State& state)
+{
+    classify_signals(state, 100.0f);
+}
 BENCHMARK(classify)->Arg(0)->Arg(10)->Arg(23);
+
+void classify_unsaturated(benchmark::State& state)
+{
+    classify_signals(state, 1.0f);
+}
+BENCHMARK(classify_unsaturated)->Arg(0)->Arg(10)->Arg(23);
 
 void floor_transcendentals(benchmark::State& state)
 {

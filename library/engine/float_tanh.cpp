@@ -50,34 +50,61 @@ __attribute__((always_inline)) inline void tanh_lanes(const float* input, float*
     for (int i = 0; i < lanes; ++i) {
         magnitude[i] = static_cast<double>(std::fabs(input[i]));
     }
-    const I covered = (magnitude >= static_cast<double>(identity_limit)) &
-                      (magnitude < static_cast<double>(saturation));
-    const D y = covered ? magnitude + magnitude : D{} + 1.0;
-    const D e = exp_lanes<D, I>(y);
-    const D quotient = (e - 1.0) / (e + 1.0);
-    const I decided = covered & (ulps_from_float_midpoint<D, I>(quotient) > tanh_window);
+    const I saturated = magnitude >= static_cast<double>(saturation);
+    const I covered = (magnitude >= static_cast<double>(identity_limit)) & ~saturated;
+    I decided = saturated;
+    D value = D{} + 1.0;
+    if (any_lane(covered)) {
+        const D y = covered ? magnitude + magnitude : value;
+        const D e = exp_lanes<D, I>(y);
+        const D quotient = (e - 1.0) / (e + 1.0);
+        const I clear = covered & (ulps_from_float_midpoint<D, I>(quotient) > tanh_window);
+        value = clear ? quotient : value;
+        decided = decided | clear;
+    }
     for (int i = 0; i < lanes; ++i) {
-        const float x = input[i];
-        output[i] = decided[i] ? std::copysign(static_cast<float>(quotient[i]), x) : tanh_by_cases(x);
+        output[i] = std::copysign(static_cast<float>(value[i]), input[i]);
+    }
+    if (!all_lanes(decided)) {
+        for (int i = 0; i < lanes; ++i) {
+            if (!decided[i]) {
+                output[i] = tanh_by_cases(input[i]);
+            }
+        }
     }
 }
 
-void tanh_groups(const float* input, float* output, int groups) noexcept
+// Groups of `lanes` values; the last group, if partial, is padded with a
+// saturated value and only its `count % lanes` results are stored.
+template <typename D, typename I>
+__attribute__((always_inline)) inline void tanh_groups(const float* input, float* output,
+                                                       int count) noexcept
 {
-    for (int g = 0; g < groups; ++g) {
-        tanh_lanes<Double2, Int2>(input + 2 * g, output + 2 * g);
+    constexpr int lanes = static_cast<int>(sizeof(D) / sizeof(double));
+    int done = 0;
+    for (; done + lanes <= count; done += lanes) {
+        tanh_lanes<D, I>(input + done, output + done);
+    }
+    if (done < count) {
+        float padded_input[lanes];
+        float padded_output[lanes];
+        for (int i = 0; i < lanes; ++i) {
+            padded_input[i] = done + i < count ? input[done + i] : saturation;
+        }
+        tanh_lanes<D, I>(padded_input, padded_output);
+        for (int i = 0; done + i < count; ++i) {
+            output[done + i] = padded_output[i];
+        }
     }
 }
 
 #if defined(__x86_64__) && !defined(_WIN32)
 // Four lanes per instruction where the processor has AVX2. (Not on Windows,
 // whose 64-bit GCC cannot align the stack for 32-byte spills.)
-__attribute__((target("avx2"))) void tanh_groups_avx2(const float* input, float* output,
-                                                       int groups) noexcept
+__attribute__((target("avx2"))) void tanh_array_avx2(const float* input, float* output,
+                                                      int count) noexcept
 {
-    for (int g = 0; g < groups; ++g) {
-        tanh_lanes<Double4, Int4>(input + 4 * g, output + 4 * g);
-    }
+    tanh_groups<Double4, Int4>(input, output, count);
 }
 #define OMBREL_TANH_AVX2 1
 #endif
@@ -93,18 +120,13 @@ float float_tanh(float x) noexcept
 
 void float_tanh_array(const float* input, float* output, int count) noexcept
 {
-    int done = 0;
 #ifdef OMBREL_TANH_AVX2
     if (__builtin_cpu_supports("avx2")) {
-        tanh_groups_avx2(input, output, count / 4);
-        done = count / 4 * 4;
+        tanh_array_avx2(input, output, count);
+        return;
     }
 #endif
-    tanh_groups(input + done, output + done, (count - done) / 2);
-    done += (count - done) / 2 * 2;
-    if (done < count) {
-        output[done] = float_tanh(input[done]);
-    }
+    tanh_groups<Double2, Int2>(input, output, count);
 }
 
 #else
