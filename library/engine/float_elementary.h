@@ -3,14 +3,13 @@
 // float_exp(x) == (float)exp((double)x), bit for bit, for all 2^32 inputs
 // (NaN inputs give the C library's NaN).
 //
-// Built with OMBREL_OWN_ELEMENTARY (the default on x86-64), they are the
-// library's own double-precision evaluations, rounded to float, which call
-// the C library only where the evaluation lies too close to a rounding
-// midpoint to decide (about one argument in 2000 for tanh over
-// 2^-13 <= |x| < 9.1, one in a million for exp) or outside the ranges they
-// cover; an exhaustive test compares them with glibc over every float. So the
-// floats are glibc's wherever the C library agrees with glibc on those rare
-// arguments. Without the option they call the C library.
+// Built with OMBREL_OWN_ELEMENTARY (the default on x86-64) they call no C
+// library function: a fast double evaluation rounded to float decides all
+// but the arguments near a float rounding midpoint (about one in 2000 for
+// tanh over 2^-13 <= |x| < 9.1, one in a million for exp), which a
+// double-double evaluation rounds correctly. An exhaustive test compares
+// every float with glibc, so every platform gives glibc's floats. Without
+// the option they call the C library's tanh and exp.
 #ifndef OMBREL_FLOAT_ELEMENTARY_H
 #define OMBREL_FLOAT_ELEMENTARY_H
 

@@ -37,7 +37,7 @@ std::atomic<std::uint64_t> mismatches{0};
 
 void report(const char* name, float x, float got, float expected)
 {
-    if (mismatches.fetch_add(1) < 20) {
+    if (mismatches.fetch_add(1) < 100) {
         std::printf("%s(%a) [0x%08" PRIx32 "]: 0x%08" PRIx32 ", glibc 0x%08" PRIx32 "\n", name,
                     static_cast<double>(x), to_bits(x), to_bits(got), to_bits(expected));
     }
