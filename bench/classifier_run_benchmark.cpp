@@ -1,6 +1,6 @@
 // Time of one classifier_run for several hidden-unit counts, against a floor
-// measured in the same run: the N double-precision tanh and the four exp that
-// any exact implementation must call, on the same kind of arguments.
+// measured in the same run: the maths library's N double-precision tanh and
+// four exp, on arguments of a few units.
 #include "classifier.h"
 
 #include <benchmark/benchmark.h>
