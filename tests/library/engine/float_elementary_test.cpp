@@ -1,0 +1,65 @@
+// The quick companion of the exhaustive test: the array form over every
+// length a knowledge allows (all its paths, its padded last group, nothing
+// written past `count`), on arguments from every range the functions split,
+// against glibc called directly.
+#include "classifier.h"
+#include "engine/float_elementary.h"
+#include "support/float_bits.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+
+namespace {
+
+float glibc_tanh(float x)
+{
+    return static_cast<float>(std::tanh(static_cast<double>(x)));
+}
+
+TEST(FloatElementary, TanhArrayOfEveryLengthMatchesGlibc)
+{
+    std::mt19937 generator(3);
+    std::uniform_int_distribution<std::uint32_t> any_bits;
+    std::uniform_real_distribution<float> moderate(-10.0f, 10.0f);
+    const float specials[] = {0.0f, -0.0f, 0x1p-13f, -0x1.fffffep-14f, 9.1f, -0x1.233332p+3f,
+                              std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
+                              std::numeric_limits<float>::denorm_min()};
+    for (int round = 0; round < 50; ++round) {
+        for (int count = 0; count <= HIDDEN_CAPACITY; ++count) {
+            float input[HIDDEN_CAPACITY];
+            float output[HIDDEN_CAPACITY + 1];
+            for (int i = 0; i < count; ++i) {
+                const std::uint32_t bits = any_bits(generator);
+                std::memcpy(&input[i], &bits, sizeof bits);
+                if (bits % 3 == 0) input[i] = moderate(generator);
+                if (bits % 7 == 0) input[i] = specials[bits / 7 % std::size(specials)];
+            }
+            output[count] = 12345.0f;
+            float_tanh_array(input, output, count);
+            for (int i = 0; i < count; ++i) {
+                ASSERT_TRUE(same_float(glibc_tanh(input[i]), output[i])) << "tanh(" << hex_float(input[i]) << ")";
+                ASSERT_TRUE(same_float(glibc_tanh(input[i]), float_tanh(input[i])));
+            }
+            ASSERT_EQ(output[count], 12345.0f) << "written past " << count;
+        }
+    }
+}
+
+TEST(FloatElementary, ExpAtItsThresholdsMatchesGlibc)
+{
+    const float arguments[] = {-104.5f, -0x1.9fffffp+6f, -103.9f, -103.2f, -87.5f, -87.0f, -0x1.5bfffep+6f,
+                               -1e-8f, 0.0f, 0x1p-24f, 0x1p-25f, 1.0f, 88.5f, 88.7f, 88.72283f, 88.722839f,
+                               89.0f, 0x1.640002p+6f, std::numeric_limits<float>::infinity(),
+                               -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()};
+    for (float x : arguments) {
+        EXPECT_TRUE(same_float(static_cast<float>(std::exp(static_cast<double>(x))), float_exp(x)))
+            << "exp(" << hex_float(x) << ")";
+    }
+}
+
+} // namespace
