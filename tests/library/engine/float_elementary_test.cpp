@@ -26,7 +26,7 @@ TEST(FloatElementary, TanhArrayOfEveryLengthMatchesGlibc)
     std::mt19937 generator(3);
     std::uniform_int_distribution<std::uint32_t> any_bits;
     std::uniform_real_distribution<float> moderate(-10.0f, 10.0f);
-    const float specials[] = {0.0f, -0.0f, 0x1p-13f, -0x1.fffffep-14f, 9.1f, -0x1.233332p+3f,
+    const float edge_arguments[] = {0.0f, -0.0f, 0x1p-13f, -0x1.fffffep-14f, 9.1f, -0x1.233332p+3f,
                               std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
                               std::numeric_limits<float>::denorm_min()};
     for (int round = 0; round < 50; ++round) {
@@ -37,7 +37,7 @@ TEST(FloatElementary, TanhArrayOfEveryLengthMatchesGlibc)
                 const std::uint32_t bits = any_bits(generator);
                 std::memcpy(&input[i], &bits, sizeof bits);
                 if (bits % 3 == 0) input[i] = moderate(generator);
-                if (bits % 7 == 0) input[i] = specials[bits / 7 % std::size(specials)];
+                if (bits % 7 == 0) input[i] = edge_arguments[bits / 7 % std::size(edge_arguments)];
             }
             output[count] = 12345.0f;
             float_tanh_array(input, output, count);
