@@ -32,6 +32,20 @@ void signal_stream_init(SignalStream* s, std::FILE* file) noexcept
     signal_stream_init_buffer(s, file, g_buffer, sizeof g_buffer);
 }
 
+void signal_stream_init_memory(SignalStream* s, const char* bytes, std::size_t size) noexcept
+{
+    s->file = nullptr;
+    // Only refill writes to the data, and it returns at once on a drained stream.
+    s->data = const_cast<char*>(bytes);
+    s->capacity = size;
+    s->lookahead = 0;
+    s->next = 0;
+    s->filled = size;
+    s->drained = true;
+    s->read_failed = false;
+    s->end_seen = false;
+}
+
 bool signal_stream_at_eof(const SignalStream* s) noexcept
 {
     return s->end_seen;

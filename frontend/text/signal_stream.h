@@ -29,6 +29,12 @@ void signal_stream_init(SignalStream* s, std::FILE* file) noexcept;
 void signal_stream_init_buffer(SignalStream* s, std::FILE* file, char* storage,
                                std::size_t capacity) noexcept;
 
+// Over bytes already in memory, as a file holding exactly them: the stream
+// starts drained, so it never reads a file and never writes to `bytes`,
+// which must stay unchanged while it is used. A character asked for past
+// `size` is the end of the file.
+void signal_stream_init_memory(SignalStream* s, const char* bytes, std::size_t size) noexcept;
+
 // What feof() on the file would say after the same reads through the C
 // library's stream functions: a read error is not the end of the file.
 bool signal_stream_at_eof(const SignalStream* s) noexcept;
