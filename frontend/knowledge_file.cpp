@@ -12,6 +12,7 @@ namespace {
 
 // The library keeps pointers into the buffer.
 float* knowledge_buffer = nullptr;
+std::int32_t knowledge_float_count = 0;
 
 int print_not_matching(LibraryStatus status) noexcept
 {
@@ -55,6 +56,7 @@ int load_knowledge_file(const char* path) noexcept
     }
     std::free(knowledge_buffer);
     knowledge_buffer = knowledge;
+    knowledge_float_count = float_count;
     if (std::fseek(file, 0, SEEK_SET) != 0) {
         std::fclose(file);
         return print_error(ErrorBlock::KNOWLEDGE_NOT_OPENED);
@@ -77,4 +79,11 @@ void knowledge_file_release() noexcept
 {
     std::free(knowledge_buffer);
     knowledge_buffer = nullptr;
+    knowledge_float_count = 0;
+}
+
+const float* knowledge_file_floats(std::int32_t* float_count) noexcept
+{
+    *float_count = knowledge_float_count;
+    return knowledge_buffer;
 }

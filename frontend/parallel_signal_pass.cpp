@@ -43,12 +43,10 @@ struct Block {
     std::int64_t wanted;      // leading lines of the block that the window reads
     std::size_t size;
     bool oversized;           // a line outgrew the buffer: no line of it is read here
-    // Set by the worker: the leading lines read as one signal each; the end
-    // of the last one's 64th separator, and whether that separator was its
-    // line feed.
+    // Set by the worker: the leading lines read as one signal each, and the
+    // start of the line after them.
     std::int64_t accepted;
     std::size_t accepted_end;
-    bool accepted_took_line_feed;
     bool done;
 };
 
@@ -106,11 +104,10 @@ void read_block_lines(Pass* pass, Block* block, ClassifierContext* context) noex
             LineResult* result = &block->results[i];
             (void)classifier_context_run(context, values, result->probabilities, &result->class_id);
         }
-        block->accepted_end = start + line.next;
-        block->accepted_took_line_feed = line.next == line.filled;
         start = stop;
     }
     block->accepted = i;
+    block->accepted_end = start;
 }
 
 void worker_main(Pass* pass) noexcept
@@ -157,6 +154,7 @@ struct Reader {
     const char* carry = nullptr; // unfinished line after the latest block
     std::size_t carry_size = 0;
     bool finished = false;       // no further block
+    bool drained = false;        // the file gave its last byte, or failed
     bool failed = false;         // a read error
 };
 
@@ -167,6 +165,7 @@ std::size_t read_some(Reader* reader, char* into, std::size_t want) noexcept
     reader->position += static_cast<std::int64_t>(got);
     if (got < want) {
         reader->finished = true;
+        reader->drained = true;
         reader->failed = std::ferror(reader->file) != 0;
     }
     return got;
@@ -200,7 +199,6 @@ bool make_block(Pass* pass, Reader* reader, Block* block, std::int64_t line_limi
     block->first_line = reader->line_feeds;
     block->accepted = 0;
     block->accepted_end = 0;
-    block->accepted_took_line_feed = false;
     block->done = false;
     if (size == 0) {
         if (filled < pass->capacity) {
@@ -235,7 +233,7 @@ bool make_block(Pass* pass, Reader* reader, Block* block, std::int64_t line_limi
 // Line feeds in the rest of the file, through a block buffer. False on a read error.
 bool count_rest(Pass* pass, Reader* reader, char* buffer) noexcept
 {
-    while (!reader->finished) {
+    while (!reader->drained) {
         const std::size_t got = read_some(reader, buffer, pass->capacity);
         reader->line_feeds += count_line_feeds_in(buffer, got);
     }
@@ -277,8 +275,7 @@ ParallelPassResult run_pass(Pass* pass) noexcept
     reader.file = setup.file;
     HeldRecord held;
     std::int64_t lines_read = 0;     // signals accepted, in order
-    std::int64_t resume_offset = 0;  // just after the last accepted signal
-    std::int64_t line_feeds_before = 0;
+    std::int64_t resume_offset = 0;  // the start of the line after the last accepted one
     std::uint64_t made = 0;          // blocks made
     std::uint64_t used = 0;          // blocks taken in order
     bool fall_back = false;
@@ -331,17 +328,14 @@ ParallelPassResult run_pass(Pass* pass) noexcept
             }
         }
         lines_read += block->accepted;
-        if (block->accepted > 0) {
-            resume_offset = block->offset + static_cast<std::int64_t>(block->accepted_end);
-            line_feeds_before = block->first_line + block->accepted - 1 + (block->accepted_took_line_feed ? 1 : 0);
-        }
+        resume_offset = block->offset + static_cast<std::int64_t>(block->accepted_end);
         if (block->oversized || block->accepted < block->wanted) {
             fall_back = true;
             break;
         }
     }
 
-    if (reader.failed && !fall_back) {
+    if (reader.failed) {
         result.outcome = ParallelOutcome::READ_FAILED;
         return result;
     }
@@ -378,7 +372,6 @@ ParallelPassResult run_pass(Pass* pass) noexcept
     result.outcome = ParallelOutcome::RESUME;
     result.next_signal = static_cast<std::int32_t>(lines_read + 1);
     result.resume_offset = resume_offset;
-    result.line_feeds_before = line_feeds_before;
     return result;
 }
 

@@ -12,8 +12,11 @@
 // earlier line was accepted. At the first line that is not one signal (a line
 // of 63 or 65 values, a blank line, a value that does not convert, a line
 // longer than a block buffer), the pass stops and the caller goes on with the
-// sequential reader from the end of the last accepted signal; it owns every
-// rule about such lines, scan failures included.
+// sequential reader from the start of that line, where signal k is line k:
+// the white space it skips there is the rest of the last accepted signal's
+// line. The sequential reader owns every rule about such lines: scan
+// failures, and the warning about lines that do not hold 64 values (every
+// accepted line holds 64).
 #ifndef OMBREL_PARALLEL_SIGNAL_PASS_H
 #define OMBREL_PARALLEL_SIGNAL_PASS_H
 
@@ -54,13 +57,12 @@ struct ParallelPassResult {
     // The window's end line: in whole-file form the line feeds of the file,
     // at most INT32_MAX (set for COMPLETE and RESUME).
     std::int32_t end;
-    // RESUME: the next signal to read, counted from 1 (every earlier one has
-    // been read and its record, if in the window, printed in its non-closing
-    // form); the byte offset just after the last accepted signal's 64th
-    // separator (0 when there is none), and the line feeds before it.
+    // RESUME: the next signal to read, counted from 1, which is also the
+    // line it starts on (every earlier one has been read and its record, if
+    // in the window, printed in its non-closing form), and the byte offset
+    // of that line's start.
     std::int32_t next_signal;
     std::int64_t resume_offset;
-    std::int64_t line_feeds_before;
 };
 
 // Runs the pass; the stream's position afterwards is unspecified (see

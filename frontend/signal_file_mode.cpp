@@ -3,12 +3,15 @@
 #include "emulator.h"
 #include "error_blocks.h"
 #include "input_file.h"
+#include "knowledge_file.h"
 #include "line_count.h"
 #include "line_tally.h"
 #include "misalignment_warning.h"
 #include "output_writer.h"
+#include "parallel_signal_pass.h"
 #include "report.h"
 #include "signal_line.h"
+#include "signal_pass_settings.h"
 #include "signal_stream.h"
 
 #include <cstdint>
@@ -86,21 +89,86 @@ int settle_window(const CommandLine& line, std::FILE* file, LineWindow* window) 
     return 0;
 }
 
-// Reads the lines up to the window's end from the open signal file and
-// reports those of the window.
-int classify_window(const char* path, std::FILE* file, LineWindow window) noexcept
+bool print_record(void* sink, std::int32_t line, const float* probabilities, std::uint16_t class_id,
+                  bool last) noexcept
 {
-    static SignalStream stream;
-    signal_stream_init(&stream, file);
+    Classification result{};
+    for (int k = 0; k < CLASS_COUNT; ++k) {
+        result.probabilities[k] = probabilities[k];
+    }
+    result.class_id = class_id;
+    report_file_record(static_cast<ReportTally*>(sink), result, line, last);
+    return !output_failed();
+}
+
+// Reads the window's signals on worker threads as long as each line is one
+// signal. Returns -1 when the sequential reader is to go on with signal
+// *next_line, at the start of that line, the stream set there; otherwise the
+// exit status. In whole-file form the window's end is the line count that
+// the pass makes on the run's own stream.
+int read_in_parallel(const CommandLine& line, std::FILE* file, int threads, LineWindow* window,
+                     ReportTally* tally, std::int32_t* next_line) noexcept
+{
+    const bool whole_file = line.file_form == FileForm::WHOLE_FILE;
+    ParallelPassSetup setup{};
+    setup.file = file;
+    setup.knowledge = knowledge_file_floats(&setup.float_count);
+    setup.begin = window->begin;
+    setup.end = window->end;
+    setup.whole_file = whole_file;
+    setup.threads = threads;
+    setup.block_bytes = signal_pass_block_bytes();
+    setup.record = print_record;
+    setup.sink = tally;
+    const ParallelPassResult pass = parallel_signal_pass(setup);
+    switch (pass.outcome) {
+    case ParallelOutcome::COMPLETE:
+        window->end = pass.end;
+        *next_line = pass.end + 1;
+        return -1;
+    case ParallelOutcome::RESUME:
+        window->end = pass.end;
+        *next_line = pass.next_signal;
+        if (!seek_file_to(file, pass.resume_offset)) {
+            return print_error(ErrorBlock::SIGNAL_UNREADABLE, line.signal_path);
+        }
+        return -1;
+    case ParallelOutcome::READ_FAILED:
+        return print_error(ErrorBlock::SIGNAL_UNREADABLE, line.signal_path);
+    case ParallelOutcome::OUTPUT_FAILED:
+        return 1;
+    case ParallelOutcome::NOT_STARTED:
+        break;
+    }
+    *next_line = 1;
+    return whole_file ? count_lines(line, file, &window->end) : -1;
+}
+
+// Reads the lines up to the window's end from the open signal file and
+// reports those of the window. With more than one thread, the whole-file
+// form's window has no end yet: the threaded pass counts the lines.
+int classify_window(const CommandLine& command, std::FILE* file, LineWindow window, int threads) noexcept
+{
+    const char* path = command.signal_path;
     report_file_header(path);
     ReportTally tally{};
+    std::int32_t first = 1;
+    if (threads > 1) {
+        const int status = read_in_parallel(command, file, threads, &window, &tally, &first);
+        if (status >= 0) {
+            return status;
+        }
+    }
+    static SignalStream stream;
+    signal_stream_init(&stream, file);
     Classification result{};
     float signal[INPUT_LENGTH];
     LineTally lines;
-    line_tally_start(&lines, 1);
-    bool warned = false;
+    line_tally_start(&lines, first);
+    // Every line before the first was one signal: nothing to warn about.
+    bool warned = first > window.end;
     // Lines after the end line are never read. window.begin >= 1 here.
-    for (std::int32_t line = 1; line <= window.end; ++line) {
+    for (std::int32_t line = first; line <= window.end; ++line) {
         const bool read = read_signal_line_tallied(&stream, signal, &lines);
         if (lines.off_line != 0 && !warned) {
             warned = true;
@@ -151,16 +219,20 @@ int signal_file_mode(const CommandLine& line) noexcept
     }
     int status = 0;
     LineWindow window{};
+    const int threads = signal_pass_thread_count();
     if (empty) {
         status = print_error(ErrorBlock::FILE_EMPTY);
     } else if (line.file_form == FileForm::WHOLE_FILE) {
         window.begin = 1;
-        status = count_lines(line, file, &window.end);
+        // With worker threads, the pass counts the lines as it reads them.
+        if (threads == 1) {
+            status = count_lines(line, file, &window.end);
+        }
     } else {
         status = settle_window(line, file, &window);
     }
     if (status == 0) {
-        status = classify_window(line.signal_path, file, window);
+        status = classify_window(line, file, window, threads);
     }
     std::fclose(file);
     return status;

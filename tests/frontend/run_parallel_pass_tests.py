@@ -1,0 +1,156 @@
+#!/usr/bin/python3
+"""The threaded signal pass against the sequential one, byte for byte.
+
+    run_parallel_pass_tests.py EMULATOR KNOWLEDGE
+
+Every signal file is generated here from fixed seeds. Each is classified
+with OMBREL_THREADS=1 (the sequential pass), then with several thread counts
+and block sizes down to one byte (OMBREL_TEST_BLOCK_BYTES), so that block
+boundaries fall on every line and inside long ones; standard output, standard
+error and the exit status must be identical. The whole file and windows whose
+ends fall anywhere are tried. The last line printed is "N passed, N failed".
+"""
+import os
+import random
+import subprocess
+import sys
+import tempfile
+
+SETTINGS = [("2", "1"), ("3", "7"), ("2", "130"), ("4", "700"), ("2", "4096"), ("3", None)]
+TIMEOUT = 120
+
+
+def value_text(rng):
+    kind = rng.randrange(20)
+    if kind == 0:
+        return rng.choice(["nan", "-inf", "INFINITY", "+Inf", "NaN"])
+    if kind == 1:
+        return float.hex(rng.uniform(-4, 4))
+    if kind == 2:
+        return "%.3e" % rng.uniform(-1e6, 1e6)
+    if kind == 3:
+        return "%.1fe" % rng.uniform(-9, 9)  # an exponent letter without digits
+    if kind == 4:
+        return "%d" % rng.randrange(-100, 100)
+    return "%.6f" % rng.uniform(-3, 3)
+
+
+def signal_line(rng, values=64, separator=",", end="\n"):
+    return separator.join(value_text(rng) for _ in range(values)) + end
+
+
+def aligned(rng, lines, separator=",", end="\n"):
+    return "".join(signal_line(rng, separator=separator, end=end) for _ in range(lines))
+
+
+def files():
+    """(name, bytes) of every signal file tried."""
+    rng = random.Random(13)
+    out = []
+    for lines in (1, 2, 5, 40):
+        out.append(("aligned-%d" % lines, aligned(rng, lines).encode()))
+    out.append(("crlf", aligned(rng, 30, end="\r\n").encode()))
+    out.append(("spaces-and-tabs", aligned(rng, 20, separator=" ").replace("\n", " \t\n").encode()))
+    out.append(("leading-blanks", "".join("  " + signal_line(rng, separator="\t") for _ in range(12)).encode()))
+    out.append(("last-separator-not-blank", aligned(rng, 12, end=";\n").encode()))
+    base = aligned(rng, 30).splitlines(keepends=True)
+    for where in (0, 7, 29):
+        for values in (63, 65):
+            lines = list(base)
+            lines[where] = signal_line(rng, values)
+            out.append(("%d-values-on-line-%d" % (values, where + 1), "".join(lines).encode()))
+    for where in (0, 11, 29):
+        lines = list(base)
+        lines[where] = lines[where].replace(",", ",x", 1) if where != 11 else lines[where][:-1] + "z\n"
+        out.append(("bad-value-on-line-%d" % (where + 1), "".join(lines).encode()))
+        lines = list(base)
+        lines.insert(where, "\n")
+        out.append(("blank-line-before-%d" % (where + 1), "".join(lines).encode()))
+    out.append(("blank-last-line", ("".join(base) + "\n").encode()))
+    out.append(("no-final-line-feed", "".join(base)[:-1].encode()))
+    out.append(("partial-last-line", ("".join(base) + "1,2,3").encode()))
+    out.append(("nul-separator", "".join(base).replace(",", "\0", 5).encode()))
+    out.append(("nul-in-value", "".join(base).replace(",", ",\0", 1).encode()))
+    long_token = "0." + "0" * 9000 + "1"
+    lines = list(base)
+    lines[10] = long_token + "," + lines[10]
+    out.append(("long-token-shifts", "".join(lines).encode()))
+    lines = list(base)
+    lines[10] = long_token + lines[10][lines[10].index(","):]
+    out.append(("long-token-in-place", "".join(lines).encode()))
+    lines = list(base)
+    lines[4] = "1" * 70000 + lines[4][lines[4].index(","):]  # longer than a block buffer of small blocks
+    out.append(("line-longer-than-buffer", "".join(lines).encode()))
+    out.append(("only-line-feeds", b"\n" * 50))
+    out.append(("carriage-returns-only", aligned(rng, 5, end="\r").encode()))
+    for seed in range(12):
+        mix = random.Random(seed)
+        lines = []
+        for _ in range(mix.randrange(1, 60)):
+            pick = mix.randrange(30)
+            if pick == 0:
+                lines.append(signal_line(mix, mix.choice([62, 63, 65, 128])))
+            elif pick == 1:
+                lines.append(mix.choice(["\n", "\r\n", " \n", "\0\n"]))
+            elif pick == 2:
+                lines.append(signal_line(mix, separator=mix.choice([";", " ", "\t", ",,"])))
+            else:
+                lines.append(signal_line(mix, end=mix.choice(["\n", "\n", "\r\n", " \n"])))
+        text = "".join(lines)
+        if mix.randrange(3) == 0:
+            text = text[:-1]
+        out.append(("mixed-%d" % seed, text.encode()))
+    return out
+
+
+def windows(data, rng):
+    lines = data.count(b"\n")
+    if lines == 0:
+        return [[]]
+    chosen = [[], ["--begin", "1", "--end", str(lines)], ["--end", str(lines), "--begin", str(lines)]]
+    for _ in range(3):
+        begin = rng.randrange(1, lines + 1)
+        chosen.append(["--begin", str(begin), "--end", str(rng.randrange(begin, lines + 1))])
+    return chosen
+
+
+def main():
+    emulator, knowledge = sys.argv[1], sys.argv[2]
+    passed = failed = 0
+    rng = random.Random(7)
+    base_env = dict(os.environ)
+    for name in ("OMBREL_THREADS", "OMBREL_TEST_BLOCK_BYTES"):
+        base_env.pop(name, None)
+    with tempfile.TemporaryDirectory() as directory:
+        for name, data in files():
+            path = os.path.join(directory, name + ".csv")
+            with open(path, "wb") as f:
+                f.write(data)
+            for window in windows(data, rng):
+                args = [emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", path] + window
+
+                def run(threads, block):
+                    env = dict(base_env, OMBREL_THREADS=threads)
+                    if block is not None:
+                        env["OMBREL_TEST_BLOCK_BYTES"] = block
+                    p = subprocess.run(args, capture_output=True, timeout=TIMEOUT, env=env)
+                    return p.returncode, p.stdout, p.stderr
+
+                expected = run("1", None)
+                for threads, block in SETTINGS:
+                    got = run(threads, block)
+                    label = "%s %s threads=%s block=%s" % (name, " ".join(window), threads, block)
+                    if got != expected:
+                        failed += 1
+                        print("FAIL %s: status %d/%d, stdout %d/%d bytes, first difference at %d" % (
+                            label, got[0], expected[0], len(got[1]), len(expected[1]),
+                            next((k for k, (a, b) in enumerate(zip(got[1], expected[1])) if a != b),
+                                 min(len(got[1]), len(expected[1])))))
+                    else:
+                        passed += 1
+    print("%d passed, %d failed" % (passed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
