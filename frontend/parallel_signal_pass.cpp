@@ -176,7 +176,9 @@ std::size_t read_some(Reader* reader, char* into, std::size_t want) noexcept
 bool make_block(Pass* pass, Reader* reader, Block* block, std::int64_t line_limit) noexcept
 {
     char* const data = block->data;
-    std::memmove(data, reader->carry, reader->carry_size);
+    if (reader->carry_size != 0) {
+        std::memmove(data, reader->carry, reader->carry_size);
+    }
     std::size_t filled = reader->carry_size;
     std::size_t searched = filled; // the carried bytes hold no line feed
     std::size_t size = 0;

@@ -8,7 +8,9 @@
 //            generated knowledge that the library accepts;
 //   signals: the signal file's bytes.
 // Checked beyond the sanitizers: the exit status is 0 or 1, the output
-// never fails, and a run leaves no file open.
+// never fails, and a run leaves no file open. A signal-file command runs
+// twice, on the sequential pass and on the threaded one with blocks of a
+// size taken from the input, and both give the same output and status.
 #include "emulator.h"
 #include "knowledge_file.h"
 #include "output_writer.h"
@@ -34,6 +36,7 @@ constexpr std::size_t MOST_WORDS = 80;
 std::string directory;
 std::string knowledge_path;
 std::string signal_path;
+std::string output_path;
 
 [[noreturn]] void fail(const char* what)
 {
@@ -98,13 +101,53 @@ int lowest_free_descriptor()
     return probe;
 }
 
+struct RunOutput {
+    int status;
+    std::string bytes;
+};
+
+// One run of the program with the signal pass's settings, its standard
+// output captured.
+RunOutput run_once(int argc, const char* const* argv, const char* threads, const char* block_bytes)
+{
+    if (threads != nullptr) {
+        setenv("OMBREL_THREADS", threads, 1);
+    }
+    if (block_bytes != nullptr) {
+        setenv("OMBREL_TEST_BLOCK_BYTES", block_bytes, 1);
+    } else {
+        unsetenv("OMBREL_TEST_BLOCK_BYTES");
+    }
+    std::fflush(stdout);
+    if (ftruncate(fileno(stdout), 0) != 0) {
+        fail("cannot empty the output file");
+    }
+    std::rewind(stdout);
+    const int free_before = lowest_free_descriptor();
+    RunOutput run{emulator_main(argc, argv), {}};
+    if (run.status != 0 && run.status != 1) {
+        fail("exit status other than 0 and 1");
+    }
+    if (!output_finish()) {
+        fail("writing the output failed");
+    }
+    if (lowest_free_descriptor() != free_before) {
+        fail("a run left a file open");
+    }
+    knowledge_file_release();
+    std::fflush(stdout);
+    const long length = std::ftell(stdout);
+    run.bytes.resize(static_cast<std::size_t>(length));
+    if (length > 0 && pread(fileno(stdout), run.bytes.data(), run.bytes.size(), 0) != length) {
+        fail("cannot read the output back");
+    }
+    return run;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    if (std::freopen("/dev/null", "w", stdout) == nullptr) {
-        fail("cannot send standard output to /dev/null");
-    }
     const char* base = std::getenv("TMPDIR");
     struct stat info;
     if (base == nullptr || stat(base, &info) != 0) {
@@ -116,9 +159,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     }
     knowledge_path = directory + "/knowledge.bin";
     signal_path = directory + "/signals.txt";
+    output_path = directory + "/output.txt";
+    if (std::freopen(output_path.c_str(), "w+b", stdout) == nullptr) {
+        fail("cannot send standard output to a temporary file");
+    }
     std::atexit([] {
         unlink(knowledge_path.c_str());
         unlink(signal_path.c_str());
+        unlink(output_path.c_str());
         rmdir(directory.c_str());
     });
     return 0;
@@ -215,17 +263,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     argv.push_back(nullptr);
 
-    const int free_before = lowest_free_descriptor();
-    const int status = emulator_main(static_cast<int>(args.size()), argv.data());
-    if (status != 0 && status != 1) {
-        fail("exit status other than 0 and 1");
+    const int argc = static_cast<int>(args.size());
+    const bool signal_file = shape % 8 >= 1 && shape % 8 <= 5;
+    const RunOutput sequential = run_once(argc, argv.data(), signal_file ? "1" : nullptr, nullptr);
+    if (signal_file) {
+        const std::string block = std::to_string(1 + (control_length > 2 ? data[2] % 64 : 0));
+        const RunOutput threaded = run_once(argc, argv.data(), (shape & 0x10) != 0 ? "3" : "2", block.c_str());
+        if (threaded.status != sequential.status || threaded.bytes != sequential.bytes) {
+            fail("the threaded signal pass differs from the sequential one");
+        }
     }
-    if (!output_finish()) {
-        fail("writing to /dev/null failed");
-    }
-    if (lowest_free_descriptor() != free_before) {
-        fail("a run left a file open");
-    }
-    knowledge_file_release();
     return 0;
 }
