@@ -56,7 +56,7 @@ int usable_cores() noexcept
 
 int signal_pass_thread_count() noexcept
 {
-    constexpr unsigned long max_threads = 256;
+    constexpr unsigned long max_threads = 64;
     const unsigned long chosen = setting("OMBREL_THREADS", max_threads);
     if (chosen != 0) {
         return static_cast<int>(chosen);
@@ -68,5 +68,5 @@ int signal_pass_thread_count() noexcept
 std::size_t signal_pass_block_bytes() noexcept
 {
     const unsigned long chosen = setting("OMBREL_TEST_BLOCK_BYTES", 64ul << 20);
-    return chosen != 0 ? chosen : std::size_t{512} << 10;
+    return chosen != 0 ? chosen : std::size_t{256} << 10;
 }
