@@ -14,6 +14,8 @@
 #include <new>
 #include <thread>
 
+#include <sys/stat.h>
+
 static_assert(SIGNAL_LINE_VALUES == INPUT_LENGTH);
 
 namespace {
@@ -66,7 +68,20 @@ struct Pass {
     std::uint64_t taken = 0;     // blocks a worker has begun
     bool stopping = false;
     std::atomic<bool> abandon{false}; // later results are no longer wanted
+    std::int64_t size_at_start = 0;
 };
+
+// The file's size now, or -1.
+std::int64_t file_size(std::FILE* file) noexcept
+{
+#if defined(_WIN32)
+    struct _stat64 status;
+    return _fstat64(_fileno(file), &status) == 0 ? status.st_size : -1;
+#else
+    struct stat status;
+    return fstat(fileno(file), &status) == 0 ? static_cast<std::int64_t>(status.st_size) : -1;
+#endif
+}
 
 bool only_white_space(const char* p, const char* end) noexcept
 {
@@ -357,6 +372,16 @@ ParallelPassResult run_pass(Pass* pass) noexcept
                 return result;
             }
         }
+        // The line count was to be taken before the first signal is read: a
+        // file that lost bytes while it was read ran out of lines after it.
+        if (reader.drained && reader.position < pass->size_at_start) {
+            if (!release_held(setup, &held, false)) {
+                result.outcome = ParallelOutcome::OUTPUT_FAILED;
+                return result;
+            }
+            result.outcome = ParallelOutcome::FILE_SHRANK;
+            return result;
+        }
         end = clamp_to_int32(reader.line_feeds);
         if (!release_held(setup, &held, held.line == end)) {
             result.outcome = ParallelOutcome::OUTPUT_FAILED;
@@ -394,6 +419,12 @@ ParallelPassResult parallel_signal_pass(const ParallelPassSetup& setup) noexcept
         return result;
     }
     pass->setup = &setup;
+    pass->size_at_start = setup.whole_file ? file_size(setup.file) : 0;
+    if (pass->size_at_start < 0) {
+        delete pass;
+        result.outcome = ParallelOutcome::READ_FAILED;
+        return result;
+    }
     pass->knowledge = setup.knowledge;
     pass->float_count = setup.float_count;
     const int workers = setup.threads < max_workers ? setup.threads : max_workers;

@@ -47,8 +47,12 @@ struct ParallelPassSetup {
 enum class ParallelOutcome {
     COMPLETE,      // every record of the window printed, the last in its closing form
     RESUME,        // go on with the sequential reader at resume_offset
-    READ_FAILED,   // the file could not be read; the records before the failure are printed
+    READ_FAILED,   // the file could not be read (or its size not known); the records before are printed
     OUTPUT_FAILED, // the sink returned false
+    // Whole-file form: the file ended before the size it had when the pass
+    // began, so the lines ran out before the count that should have been
+    // taken then; the records of the lines read are printed, none closing.
+    FILE_SHRANK,
     NOT_STARTED,   // no memory or thread: nothing read or printed, the stream untouched
 };
 

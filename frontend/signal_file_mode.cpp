@@ -135,6 +135,8 @@ int read_in_parallel(const CommandLine& line, std::FILE* file, int threads, Line
         return -1;
     case ParallelOutcome::READ_FAILED:
         return print_error(ErrorBlock::SIGNAL_UNREADABLE, line.signal_path);
+    case ParallelOutcome::FILE_SHRANK:
+        return print_error(ErrorBlock::SIGNALS_RUN_OUT, line.signal_path);
     case ParallelOutcome::OUTPUT_FAILED:
         return 1;
     case ParallelOutcome::NOT_STARTED:

@@ -65,13 +65,13 @@ def ends_with_error_block(stdout, clean):
             and clean.startswith(stdout[:match.start(1)].rstrip(b" ")))
 
 
-def traced_calls(emulator_command, files, workdir):
+def traced_calls(emulator_command, files, workdir, env=None):
     """Per system call name: the 1-based numbers of its calls, in a clean run,
     and the first of them that acts on one of `files`."""
     trace = os.path.join(workdir, "trace.txt")
     names = ",".join(ERRORS) + ",close"
     subprocess.run(["strace", "-y", "-o", trace, "-e", "trace=" + names] + emulator_command,
-                   capture_output=True, timeout=TIMEOUT, check=True)
+                   capture_output=True, timeout=TIMEOUT, check=True, env=env)
     calls = {}
     with open(trace, encoding="utf-8", errors="replace") as f:
         for line in f:
@@ -113,14 +113,14 @@ def inject_all(emulator_command, files, clean, workdir, failures, label):
                                    what + " (no error block at the end)")
 
 
-def stopped_run(emulator_command, call, number, change):
+def stopped_run(emulator_command, call, number, change, env=None):
     """Runs the emulator under strace, stops it just after its `number`-th
     `call`, applies change() and lets it go on."""
     trace = tempfile.NamedTemporaryFile(delete=False)
     trace.close()
     process = subprocess.Popen(["strace", "-o", trace.name, "-e", "trace=" + call,
                                 "-e", "inject=%s:signal=SIGSTOP:when=%d" % (call, number)] + emulator_command,
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
     deadline = time.monotonic() + TIMEOUT
     pid = None
     while time.monotonic() < deadline:
@@ -142,8 +142,10 @@ def stopped_run(emulator_command, call, number, change):
 
 
 def changing_files(emulator, knowledge, signals, clean, workdir, failures):
+    """The single-threaded pass: the line count's own stream, then the reading."""
+    sequential = dict(os.environ, OMBREL_THREADS="1")
     command = [emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", signals]
-    calls = traced_calls(command, [signals], workdir)
+    calls = traced_calls(command, [signals], workdir, sequential)
     count_close = calls["close"].index(True) + 1           # the line count's stream
     seeks = [i + 1 for i, own in enumerate(calls["lseek"]) if own]
     before_count = seeks[-1]                                # the run's stream back at its start
@@ -173,7 +175,7 @@ def changing_files(emulator, knowledge, signals, clean, workdir, failures):
                                        ("grown after the count", "close", count_close, grow),
                                        ("replaced before the count", "lseek", before_count, replace)):
         restore()
-        stopped, status, stdout, stderr = stopped_run(command, call, number, change)
+        stopped, status, stdout, stderr = stopped_run(command, call, number, change, sequential)
         failures.runs += 1
         what = "%s: exit %d, stderr %r, output ends %r" % (name, status, stderr[:200], stdout[-120:])
         failures.check(stopped, name + ": the program never stopped")
@@ -186,6 +188,17 @@ def changing_files(emulator, knowledge, signals, clean, workdir, failures):
             failures.check(status == 1 and stderr == b"" and
                            stdout == b"Error: could not open file !\nCheck path of file and/or name of file is correct.\n",
                            what)
+    restore()
+
+    # The threaded pass counts the lines as it reads them: a file cut short
+    # between two of its reads runs out of lines all the same.
+    threaded = dict(os.environ, OMBREL_THREADS="2")
+    reads = [i + 1 for i, own in enumerate(traced_calls(command, [signals], workdir, threaded)["read"]) if own]
+    stopped, status, stdout, stderr = stopped_run(command, "read", reads[1], shrink, threaded)
+    failures.runs += 1
+    failures.check(stopped and status == 1 and stderr == b"" and stdout.startswith(clean[:header_end]) and
+                   b"Error: incompatibility between required and number of data in file" in stdout,
+                   "threaded, shrunk while read: exit %d, stderr %r, output ends %r" % (status, stderr[:200], stdout[-120:]))
     restore()
 
 
