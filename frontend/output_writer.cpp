@@ -45,11 +45,6 @@ void output_bytes(const char* bytes, std::size_t length) noexcept
     }
 }
 
-void output_text(const char* text) noexcept
-{
-    output_bytes(text, std::strlen(text));
-}
-
 void output_uint(std::uint32_t value) noexcept
 {
     char digits[10];

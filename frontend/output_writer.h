@@ -7,9 +7,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-void output_text(const char* text) noexcept;
 void output_bytes(const char* bytes, std::size_t length) noexcept;
+// Inline so that the length of a literal is known where it is written.
+inline void output_text(const char* text) noexcept
+{
+    output_bytes(text, std::strlen(text));
+}
 void output_int(std::int32_t value) noexcept;   // "%d"
 void output_uint(std::uint32_t value) noexcept; // "%lu" of a 32-bit value
 void output_fixed2(float value) noexcept;       // "%.2f" of the value widened to double
