@@ -69,7 +69,7 @@ struct ParallelPassResult {
     std::int64_t resume_offset;
 };
 
-// Runs the pass; the stream's position afterwards is unspecified (see
+// Runs the pass; it leaves the stream at no particular position (see
 // seek_file_to). Never prints anything but through the sink.
 ParallelPassResult parallel_signal_pass(const ParallelPassSetup& setup) noexcept;
 
