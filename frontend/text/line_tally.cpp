@@ -1,6 +1,7 @@
 #include "line_tally.h"
 
 #include "number_chars.h"
+#include "plain_signal.h"
 #include "signal_line.h"
 #include "value_scanner.h"
 
@@ -53,6 +54,17 @@ void line_tally_line_feed(LineTally* t) noexcept
 
 bool read_signal_line_tallied(SignalStream* s, float* values, LineTally* t) noexcept
 {
+    // A plain signal lies on one line: its 64 values count on the line after
+    // the white space before it, and its last separator may close that line.
+    (void)skip_space(s, t, false);
+    bool line_feed_last = false;
+    if (read_plain_signal(s, values, &line_feed_last)) {
+        t->values += SIGNAL_LINE_VALUES;
+        if (line_feed_last) {
+            line_tally_line_feed(t);
+        }
+        return true;
+    }
     for (int slot = 0; slot < SIGNAL_LINE_VALUES; ++slot) {
         // The scan finds no white space left to skip, so it takes what it
         // would have taken after skipping it itself.

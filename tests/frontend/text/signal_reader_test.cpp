@@ -213,6 +213,44 @@ TEST(SignalReader, LinesLikeCLibrary)
     }
 }
 
+// Lines of the plain shape that the whole-line reader takes, with the
+// characters around each value that must send it back to the general scan:
+// long digit runs, exponents, second points, "0x", white space, line feeds
+// inside the signal, and values cut by the end of the text.
+TEST(SignalReader, PlainLinesAndTheirNearMissesLikeCLibrary)
+{
+    TextMaker maker{std::mt19937(8)};
+    const char* const odd_tails[] = {"e5", "E-1", ".", "x1", "..", "e"};
+    const char* const odd_words[] = {"0x1", "0x", "1e5", ".5", "-.5", "1.", "nan", "00x2"};
+    for (int i = 0; i < 400; ++i) {
+        std::string text;
+        for (int line = 0; line < 3; ++line) {
+            for (int slot = 0; slot < SIGNAL_LINE_VALUES; ++slot) {
+                text += maker.pick("-+-  ").substr(0, maker.chance(3) ? 1 : 0);
+                if (maker.chance(300)) {
+                    text += odd_words[maker.below(8)];
+                    text += maker.pick(",;\n");
+                    continue;
+                }
+                // Mostly whole lines of the plain shape, so that a near miss is
+                // often the only thing that sends a line to the general scan.
+                text += maker.pick("123456789");
+                text += maker.digits("0123456789", maker.chance(50) ? 12 : 2);
+                if (!maker.chance(20)) {
+                    text += '.';
+                    text += maker.pick("0123456789");
+                    text += maker.digits("0123456789", maker.chance(50) ? 12 : 7);
+                }
+                if (maker.chance(200)) text += odd_tails[maker.below(6)];
+                text += slot == 63 ? (maker.chance(3) ? "\r\n" : "\n") : (maker.chance(1000) ? "\n" : maker.pick(",,;\t "));
+            }
+        }
+        if (maker.chance(2)) text.resize(text.size() - maker.below(30));
+        compare_lines(text, 0);
+        compare_lines(text, 64);
+    }
+}
+
 // A file several times the buffer, so tokens of every length sit across the
 // refill points of the static buffer.
 TEST(SignalReader, StraddlesBufferRefills)
