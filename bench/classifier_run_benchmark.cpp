@@ -83,6 +83,25 @@ void floor_transcendentals(benchmark::State& state)
 }
 BENCHMARK(floor_transcendentals)->Arg(0)->Arg(10)->Arg(23);
 
+// The other floor: a classification's sums are chains of dependent float
+// additions in a fixed order, 64 per hidden unit (the units run side by
+// side) and then N for the output layer, so no implementation can finish
+// before 64 + N additions have run one after the other.
+void floor_addition_chain(benchmark::State& state)
+{
+    const int additions = 64 + static_cast<int>(state.range(0));
+    float step = 1e-7f;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(step);
+        float sum = 0.0f;
+        for (int i = 0; i < additions; ++i) {
+            sum = sum + step;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(floor_addition_chain)->Arg(0)->Arg(10)->Arg(23);
+
 } // namespace
 
 BENCHMARK_MAIN();
