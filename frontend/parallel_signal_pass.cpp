@@ -23,13 +23,13 @@ namespace {
 // The shortest line that holds one signal: 64 one-character values, each
 // with its separator, the last of them the line feed. It bounds the number
 // of accepted lines in a block, hence the result storage.
-constexpr std::size_t shortest_signal_line = 2 * SIGNAL_LINE_VALUES;
+constexpr std::size_t SHORTEST_SIGNAL_LINE = 2 * SIGNAL_LINE_VALUES;
 
 // A block buffer holds the block plus the unfinished line carried into it; a
 // line longer than this spare room never counts as one signal.
-constexpr std::size_t least_line_room = std::size_t{64} << 10;
+constexpr std::size_t LEAST_LINE_ROOM = std::size_t{64} << 10;
 
-constexpr int max_workers = 64;
+constexpr int MAX_WORKERS = 64;
 
 struct LineResult {
     float probabilities[CLASS_COUNT];
@@ -427,11 +427,11 @@ ParallelPassResult parallel_signal_pass(const ParallelPassSetup& setup) noexcept
     }
     pass->knowledge = setup.knowledge;
     pass->float_count = setup.float_count;
-    const int workers = setup.threads < max_workers ? setup.threads : max_workers;
+    const int workers = setup.threads < MAX_WORKERS ? setup.threads : MAX_WORKERS;
     // Two blocks per worker: one being read while the other waits its turn.
     pass->block_count = 2 * static_cast<std::size_t>(workers);
-    pass->capacity = setup.block_bytes + (setup.block_bytes < least_line_room ? least_line_room : setup.block_bytes);
-    pass->result_capacity = pass->capacity / shortest_signal_line + 1;
+    pass->capacity = setup.block_bytes + (setup.block_bytes < LEAST_LINE_ROOM ? LEAST_LINE_ROOM : setup.block_bytes);
+    pass->result_capacity = pass->capacity / SHORTEST_SIGNAL_LINE + 1;
     pass->blocks = static_cast<Block*>(std::calloc(pass->block_count, sizeof(Block)));
     bool ready = pass->blocks != nullptr;
     for (std::size_t k = 0; ready && k < pass->block_count; ++k) {
@@ -440,7 +440,7 @@ ParallelPassResult parallel_signal_pass(const ParallelPassSetup& setup) noexcept
         ready = pass->blocks[k].data != nullptr && pass->blocks[k].results != nullptr;
     }
 
-    std::thread threads[max_workers];
+    std::thread threads[MAX_WORKERS];
     int started = 0;
     if (ready) {
         try {

@@ -33,11 +33,11 @@ inline DoubleDouble fast_two_sum(double a, double b) noexcept
 // |a|, |b| < 2^995 and a product above 2^-969.
 inline DoubleDouble two_product(double a, double b) noexcept
 {
-    constexpr double splitter = 0x1.0p27 + 1.0;
-    const double ca = splitter * a;
+    constexpr double SPLITTER = 0x1.0p27 + 1.0;
+    const double ca = SPLITTER * a;
     const double a_hi = ca - (ca - a);
     const double a_lo = a - a_hi;
-    const double cb = splitter * b;
+    const double cb = SPLITTER * b;
     const double b_hi = cb - (cb - b);
     const double b_lo = b - b_hi;
     const double p = a * b;

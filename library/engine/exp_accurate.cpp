@@ -46,13 +46,13 @@ struct ScaledExp {
 // double-double (remainders below 2^-106) times 1 + p adds about 2^-100.
 ScaledExp exp_scaled(double y) noexcept
 {
-    constexpr double shifter = 0x1.8p52;
-    constexpr std::int64_t shifter_bits = 0x4338000000000000;
-    const double shifted = y * 0x1.71547652b82fep+6 + shifter;
-    const double k = shifted - shifter;
+    constexpr double SHIFTER = 0x1.8p52;
+    constexpr std::int64_t SHIFTER_BITS = 0x4338000000000000;
+    const double shifted = y * 0x1.71547652b82fep+6 + SHIFTER;
+    const double k = shifted - SHIFTER;
     std::int64_t n;
     std::memcpy(&n, &shifted, sizeof n);
-    n = n - shifter_bits;
+    n = n - SHIFTER_BITS;
 
     const double s1 = y - k * 0x1.62e42fefa4000p-7;
     const DoubleDouble s2 = two_sum(s1, -(k * -0x1.8432a1b0e2000p-49));

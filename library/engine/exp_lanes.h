@@ -57,10 +57,10 @@ __attribute__((always_inline)) inline D exp_lanes(D y) noexcept
     constexpr int lanes = static_cast<int>(sizeof(D) / sizeof(double));
     // Adding 1.5 * 2^52 rounds y*64/ln2 to the nearest integer k and leaves
     // k, two's complement, in the low bits of the sum's encoding.
-    constexpr double shifter = 0x1.8p52;
-    constexpr std::int64_t shifter_bits = 0x4338000000000000;
-    const D shifted = y * 0x1.71547652b82fep+6 + shifter;
-    const D k = shifted - shifter;
+    constexpr double SHIFTER = 0x1.8p52;
+    constexpr std::int64_t SHIFTER_BITS = 0x4338000000000000;
+    const D shifted = y * 0x1.71547652b82fep+6 + SHIFTER;
+    const D k = shifted - SHIFTER;
     const D r = (y - k * 0x1.62e42fefa4000p-7) - k * -0x1.8432a1b0e2634p-49;
 
     const D r2 = r * r;
@@ -71,7 +71,7 @@ __attribute__((always_inline)) inline D exp_lanes(D y) noexcept
 
     I n;
     std::memcpy(&n, &shifted, sizeof n);
-    n = n - shifter_bits;
+    n = n - SHIFTER_BITS;
     D t;
     for (int i = 0; i < lanes; ++i) {
         t[i] = exp_table[n[i] & 63];

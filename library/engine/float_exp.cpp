@@ -15,14 +15,14 @@ namespace {
 // own ulp or so. A result farther than 2^8 ulps from a float midpoint rounds
 // to glibc's float; the others (about one in a million) and the rest of
 // [-104.5, 89] take exp_between.
-constexpr float lowest_covered = -87.0f;
-constexpr float highest_covered = 88.5f;
-constexpr std::int64_t exp_window = std::int64_t{1} << 8;
+constexpr float LOWEST_COVERED = -87.0f;
+constexpr float HIGHEST_COVERED = 88.5f;
+constexpr std::int64_t EXP_WINDOW = std::int64_t{1} << 8;
 
 // Beyond 89, e^x > 2^128 rounds to infinity; below -104.5, e^x < 2^-150 (half
 // the least subnormal) rounds to +0.
-constexpr float overflow_limit = 89.0f;
-constexpr float underflow_limit = -104.5f;
+constexpr float OVERFLOW_LIMIT = 89.0f;
+constexpr float UNDERFLOW_LIMIT = -104.5f;
 
 // The float nearest to e^x (normal, subnormal or infinite), from a
 // double-double within 2^-70. At every argument that comes here glibc's exp
@@ -40,14 +40,14 @@ float exp_between(float x) noexcept
 
 float float_exp(float x) noexcept
 {
-    if (x >= lowest_covered && x <= highest_covered) {
+    if (x >= LOWEST_COVERED && x <= HIGHEST_COVERED) {
         const Double1 e = exp_lanes<Double1, Int1>(Double1{static_cast<double>(x)});
-        if (ulps_from_float_midpoint<Double1, Int1>(e)[0] > exp_window) {
+        if (ulps_from_float_midpoint<Double1, Int1>(e)[0] > EXP_WINDOW) {
             return static_cast<float>(e[0]);
         }
-    } else if (x > overflow_limit) {
+    } else if (x > OVERFLOW_LIMIT) {
         return std::numeric_limits<float>::infinity();
-    } else if (x < underflow_limit) {
+    } else if (x < UNDERFLOW_LIMIT) {
         return 0.0f;
     }
     return exp_between(x);

@@ -12,18 +12,18 @@ namespace {
 // x - tanh(x) < |x|^3/3 is under half the float spacing below |x|, so the
 // rounded result is x itself (zeros and subnormals included). NaN fails both
 // comparisons and goes to tanh_between.
-constexpr float saturation = 9.1f;
-constexpr float identity_limit = 0x1p-13f;
+constexpr float SATURATION = 9.1f;
+constexpr float IDENTITY_LIMIT = 0x1p-13f;
 
 float tanh_between(float x) noexcept;
 
 float tanh_by_cases(float x) noexcept
 {
     const float magnitude = std::fabs(x);
-    if (magnitude >= saturation) {
+    if (magnitude >= SATURATION) {
         return std::copysign(1.0f, x);
     }
-    if (magnitude < identity_limit) {
+    if (magnitude < IDENTITY_LIMIT) {
         return x;
     }
     return tanh_between(x);
@@ -38,7 +38,7 @@ float tanh_by_cases(float x) noexcept
 
 namespace {
 
-// Over identity_limit <= |x| < saturation, and NaN: the float nearest to
+// Over IDENTITY_LIMIT <= |x| < SATURATION, and NaN: the float nearest to
 // tanh(x), from a double-double t / (t + 2) with t = e^(2|x|) - 1 (within
 // 2^-62, the quotient within 2^-60). At every argument that comes here glibc's
 // tanh rounds to that same float (the exhaustive test shows it). x + x is
@@ -54,7 +54,7 @@ float tanh_between(float x) noexcept
     return std::copysign(dd_to_float(quotient), x);
 }
 
-// Over identity_limit <= |x| < saturation: tanh|x| = (E - 1) / (E + 1) with
+// Over IDENTITY_LIMIT <= |x| < SATURATION: tanh|x| = (E - 1) / (E + 1) with
 // E = e^(2|x|) to 2^-50. E - 1 magnifies E's relative error by
 // E / (E - 1) < 1 + 1 / (2|x|) <= 4097, so with the three roundings of the
 // subtraction, addition and division the quotient is within 2^-38 of tanh|x|:
@@ -62,7 +62,7 @@ float tanh_between(float x) noexcept
 // ulps. A quotient farther than 2^17 ulps from a float midpoint therefore
 // rounds to the same float as glibc's result; the others (about one in 2000)
 // take tanh_between.
-constexpr std::int64_t tanh_window = std::int64_t{1} << 17;
+constexpr std::int64_t TANH_WINDOW = std::int64_t{1} << 17;
 
 template <typename D, typename I>
 __attribute__((always_inline)) inline void tanh_lanes(const float* input, float* output) noexcept
@@ -72,15 +72,15 @@ __attribute__((always_inline)) inline void tanh_lanes(const float* input, float*
     for (int i = 0; i < lanes; ++i) {
         magnitude[i] = static_cast<double>(std::fabs(input[i]));
     }
-    const I saturated = magnitude >= static_cast<double>(saturation);
-    const I covered = (magnitude >= static_cast<double>(identity_limit)) & ~saturated;
+    const I saturated = magnitude >= static_cast<double>(SATURATION);
+    const I covered = (magnitude >= static_cast<double>(IDENTITY_LIMIT)) & ~saturated;
     I decided = saturated;
     D value = D{} + 1.0;
     if (any_lane(covered)) {
         const D y = covered ? magnitude + magnitude : value;
         const D e = exp_lanes<D, I>(y);
         const D quotient = (e - 1.0) / (e + 1.0);
-        const I clear = covered & (ulps_from_float_midpoint<D, I>(quotient) > tanh_window);
+        const I clear = covered & (ulps_from_float_midpoint<D, I>(quotient) > TANH_WINDOW);
         value = clear ? quotient : value;
         decided = decided | clear;
     }
@@ -111,7 +111,7 @@ __attribute__((always_inline)) inline void tanh_groups(const float* input, float
         float padded_input[lanes];
         float padded_output[lanes];
         for (int i = 0; i < lanes; ++i) {
-            padded_input[i] = done + i < count ? input[done + i] : saturation;
+            padded_input[i] = done + i < count ? input[done + i] : SATURATION;
         }
         tanh_lanes<D, I>(padded_input, padded_output);
         for (int i = 0; done + i < count; ++i) {

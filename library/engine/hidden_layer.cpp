@@ -22,9 +22,9 @@ template <class Lanes, int L>
 inline void pre_activations(const float* features, std::int32_t inputs, const float* weights,
                             const float* biases, std::int32_t units, float* output) noexcept
 {
-    constexpr int max_groups = PRE_ACTIVATION_CAPACITY / L;
+    constexpr int MAX_GROUPS = PRE_ACTIVATION_CAPACITY / L;
     const int groups = (units + L - 1) / L;
-    Lanes sums[max_groups];
+    Lanes sums[MAX_GROUPS];
     for (int g = 0; g < groups; ++g) {
         std::memcpy(&sums[g], biases + L * g, sizeof(Lanes));
     }

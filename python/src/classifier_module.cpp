@@ -186,10 +186,10 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
         const std::int64_t bound = size / (2 * INPUT_LENGTH - 1) + 1;
         const std::int64_t rows = last >= first ? last - first + 1 : 0;
         values.reserve(static_cast<std::size_t>(rows < bound ? rows : bound) * INPUT_LENGTH);
-        constexpr std::size_t buffer_size = std::size_t{1} << 18;
-        const std::unique_ptr<char[]> buffer(new char[buffer_size]);
+        constexpr std::size_t BUFFER_SIZE = std::size_t{1} << 18;
+        const std::unique_ptr<char[]> buffer(new char[BUFFER_SIZE]);
         SignalStream stream;
-        signal_stream_init_buffer(&stream, file, buffer.get(), buffer_size);
+        signal_stream_init_buffer(&stream, file, buffer.get(), BUFFER_SIZE);
         float signal[INPUT_LENGTH];
         for (std::int64_t j = 0; j < last; ++j) {
             // As the command: a signal a read error may have cut short fails.
