@@ -45,7 +45,8 @@ void output_layer(const float* activations, std::int32_t units, const float* wei
 
 // Turns `count` scores into probabilities in place with a soft-max of
 // factor * (score - max), and returns the 0-based index of the first highest
-// probability (0 when count is 0 or a NaN is present).
+// probability (0 when count is 0 or a NaN is present). A NaN probability is
+// the positive quiet NaN 0x7fc00000, whatever NaN the arithmetic gave.
 std::int32_t softmax_decision(float* values, std::uint32_t count, std::int8_t factor) noexcept;
 
 // The two layers of one attached network, as read-only views into a
