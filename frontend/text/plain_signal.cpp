@@ -1,6 +1,7 @@
 #include "plain_signal.h"
 
 #include "number_chars.h"
+#include "short_decimal.h"
 #include "signal_line.h"
 
 #include <bit>
@@ -18,8 +19,6 @@ constexpr std::ptrdiff_t VALUE_SPAN = 1 + 9 + 8;
 
 constexpr std::uint64_t POWERS_OF_TEN[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
-// Powers of ten that a double holds exactly (10^8 is the largest needed).
-constexpr double EXACT_POWERS_OF_TEN[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
 
 // Bit i set where p[i] is not a decimal digit, for the 16 characters at p.
 inline unsigned non_digit_mask(const char* p) noexcept
@@ -57,10 +56,8 @@ inline std::uint64_t digits_value(const char* p, int count) noexcept
 
 // One plain value at p (no white space before it); returns the character
 // after its text, or nullptr when the text is not plain. p[0 .. VALUE_SPAN-1]
-// must be readable. The conversion is scan_value's: m / 10^k is the correctly rounded
-// double of the text (m < 2^53, 10^k exact), which rounds to the text's float
-// unless it is exactly halfway between two floats (then the text may lie on
-// either side: not taken here). An integer is exact as a double.
+// must be readable. The conversion is scan_value's (short_decimal_to_float);
+// a text whose double lies exactly on a float midpoint is not taken here.
 inline const char* plain_value(const char* p, float* value) noexcept
 {
     const bool negative = *p == '-';
@@ -70,34 +67,23 @@ inline const char* plain_value(const char* p, float* value) noexcept
     if (whole == 0 || whole > 8) {
         return nullptr;
     }
-    const unsigned after = static_cast<unsigned char>(p[whole]);
-    double magnitude;
-    const char* end;
-    if (after == '.') {
-        const int fraction = std::countr_zero(stops >> (whole + 1));
+    std::uint64_t mantissa = digits_value(p, whole);
+    int fraction = 0;
+    const char* end = p + whole;
+    if (*end == '.') {
+        fraction = std::countr_zero(stops >> (whole + 1));
         if (fraction == 0 || fraction > 8 || whole + fraction > 15) {
             return nullptr;
         }
-        end = p + whole + 1 + fraction;
-        const std::uint64_t mantissa =
-            digits_value(p, whole) * POWERS_OF_TEN[fraction] + digits_value(p + whole + 1, fraction);
-        magnitude = static_cast<double>(mantissa) / EXACT_POWERS_OF_TEN[fraction];
-        // 29 bits below the float mantissa: 1 and 28 zeros at a midpoint.
-        if ((std::bit_cast<std::uint64_t>(magnitude) & 0x1FFFFFFFu) == 0x10000000u) {
-            return nullptr;
-        }
-    } else {
-        if ((after | 0x20) == 'x' && whole == 1 && *p == '0') {
-            return nullptr;
-        }
-        end = p + whole;
-        magnitude = static_cast<double>(digits_value(p, whole));
-    }
-    if ((static_cast<unsigned char>(*end) | 0x20) == 'e' || *end == '.') {
+        mantissa = mantissa * POWERS_OF_TEN[fraction] + digits_value(end + 1, fraction);
+        end += 1 + fraction;
+    } else if ((*end | 0x20) == 'x' && whole == 1 && *p == '0') {
         return nullptr;
     }
-    const float rounded = static_cast<float>(magnitude);
-    *value = negative ? -rounded : rounded;
+    if ((*end | 0x20) == 'e' || *end == '.' ||
+        !short_decimal_to_float(mantissa, fraction, negative, value)) {
+        return nullptr;
+    }
     return end;
 }
 

@@ -2,6 +2,7 @@
 
 #include "number_digits.h"
 #include "number_chars.h"
+#include "short_decimal.h"
 
 #include <bit>
 #include <charconv>
@@ -20,12 +21,6 @@ bool has_exponent_letter(const char* p, const char* end) noexcept
     }
     return false;
 }
-
-// Powers of ten that a double holds exactly: 10^22 < 2^53 * 2^22, and 5^22 < 2^53.
-constexpr double EXACT_POWERS_OF_TEN[] = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
-};
 
 // The common text of a signal file, digits with at most one point and no
 // exponent, converted without std::from_chars. With at most 15 digits the
@@ -61,14 +56,9 @@ bool scan_short_decimal(const char* p, const char* limit, bool negative, float* 
     if (p == limit || (*p | 0x20) == 'e' || digits == 0 || digits > 15 || after_point > 22) {
         return false;
     }
-    const double quotient = static_cast<double>(mantissa) / EXACT_POWERS_OF_TEN[after_point];
-    // A double halfway between two floats has its 29 bits below the float
-    // mantissa equal to 1 followed by 28 zeros.
-    if ((std::bit_cast<std::uint64_t>(quotient) & 0x1FFFFFFFu) == 0x10000000u) {
+    if (!short_decimal_to_float(mantissa, after_point, negative, value)) {
         return false;
     }
-    const float rounded = static_cast<float>(quotient);
-    *value = negative ? -rounded : rounded;
     *end = p;
     return true;
 }
