@@ -1,9 +1,13 @@
 """Classifies a labelled signal file and scores it.
 
     python3 -m ombrel.evaluate KNOWLEDGE SIGNALS LABELS [--json OUT.json] [--plot OUT.png]
+                               [--first-label 0] [--class-names a,b,c,d]
 
-LABELS holds one class id (1 to 4) per signal line. Prints the accuracy, the
-per-class precision, recall, F1 and support, and the confusion matrix.
+LABELS holds one class id (1 to 4; 0 to 3 with --first-label 0) per signal
+line, written as an integer or as an integral number in any float form (3,
+3.0, 3.000000000000000000e+00 as numpy.savetxt writes it). Prints the
+accuracy, the per-class precision, recall, F1 and support, and the confusion
+matrix (rows: the labels' class, columns: the class the library chose).
 """
 
 import argparse
@@ -14,26 +18,74 @@ import types
 
 import numpy as np
 
-from .evaluation import CLASS_COUNT, evaluate
+from .evaluation import CLASS_COUNT, class_names_from, evaluate
 
 # Rows classified between two looks at the clock.
 BLOCK = 1 << 16
 PROGRESS_AFTER_SECONDS = 1.0
 
 
-def read_labels(path):
+def _label_value(word):
+    """The integer a label line holds, or None: an integer, or a finite
+    float text whose value is integral."""
+    try:
+        return int(word)
+    except ValueError:
+        pass
+    try:
+        value = float(word)
+    except ValueError:
+        return None
+    return int(value) if np.isfinite(value) and value == int(value) else None
+
+
+def read_labels(path, first_label=1):
+    """Class ids 1 to 4 of a label file, one per line; with first_label=0 the
+    file holds 0 to 3. Raises ValueError naming the line and the value."""
     with open(path, "rb") as f:
         lines = f.read().decode("ascii", "replace").split("\n")
     while lines and not lines[-1].strip():
         lines.pop()
+    last = first_label + CLASS_COUNT - 1
     labels = np.empty(len(lines), np.int64)
     for number, text in enumerate(lines, 1):
         word = text.strip()
-        if not (word.isdigit() and 1 <= int(word) <= CLASS_COUNT):
-            raise ValueError("%s, line %d: %r is not a class id 1 to %d"
-                             % (path, number, word, CLASS_COUNT))
-        labels[number - 1] = int(word)
+        value = _label_value(word)
+        if value is None or not first_label <= value <= last:
+            hint = " (0-based ids: give --first-label 0)" if value == 0 and first_label == 1 else ""
+            raise ValueError("%s, line %d: %r is not a class id %d to %d%s"
+                             % (path, number, word, first_label, last, hint))
+        labels[number - 1] = value - first_label + 1
     return labels
+
+
+def _write_json(result, path):
+    with open(path, "w") as f:
+        json.dump(result.to_dict(), f, indent=2)
+        f.write("\n")
+
+
+def _write_plot(result, class_ids, probabilities, labels, path):
+    try:
+        from .evaluation_plot import plot_evaluation
+    except ImportError as error:
+        raise OSError(None, "--plot needs matplotlib (%s); install python3-matplotlib" % error) from None
+    plot_evaluation(result, class_ids, probabilities, labels, path)
+
+
+def write_outputs(outputs):
+    """Runs each (path, write) pair whose path was given; on the first
+    failure prints one line naming the path and returns 1."""
+    for path, write in outputs:
+        if not path:
+            continue
+        try:
+            write(path)
+        except (OSError, ValueError) as error:
+            reason = error.strerror if isinstance(error, OSError) and error.strerror else error
+            print("error: cannot write %s: %s" % (path, reason), file=sys.stderr)
+            return 1
+    return 0
 
 
 class Progress:
@@ -85,38 +137,49 @@ def main(argv=None):
     parser.add_argument("labels", help="one class id (1 to 4) per signal line")
     parser.add_argument("--json", metavar="OUT.json", help="write the figures as JSON")
     parser.add_argument("--plot", metavar="OUT.png", help="draw the confusion matrix and the "
-                        "histograms of the winning probability")
+                        "histograms of the winning probability (the format follows the name's "
+                        "ending: .png, .svg, .pdf)")
+    parser.add_argument("--first-label", type=int, choices=(0, 1), default=1,
+                        help="the id LABELS gives the first class: 1 (ids 1 to 4, the default) or "
+                             "0 (ids 0 to 3)")
+    parser.add_argument("--class-names", metavar="A,B,C,D",
+                        help="names of the four classes, in id order, for the table, the JSON and "
+                             "the plot (default: the library's names)")
     args = parser.parse_args(argv)
+    try:
+        names = class_names_from(args.class_names)
+    except ValueError as error:
+        parser.error("--class-names: %s" % error)
     started = time.monotonic()
     try:
         classifier = Classifier(args.knowledge)
         X, _ = read_signals(args.signals)
-        labels = read_labels(args.labels)
+        labels = read_labels(args.labels, args.first_label)
         if len(labels) != len(X):
             raise ValueError("%s has %d labels for the %d signals of %s: give one per signal line"
                              % (args.labels, len(labels), len(X), args.signals))
         class_ids, probabilities = classify_with_progress(classifier, X, started)
-        result = evaluate(class_ids, labels)
-    except (OSError, KnowledgeError, SignalFileError, ValueError) as error:
+        result = evaluate(class_ids, labels, names)
+    except OSError as error:
+        print("error: %s: %s" % (error.filename, error.strerror) if error.filename and error.strerror
+              else "error: %s" % error, file=sys.stderr)
+        return 1
+    except (KnowledgeError, SignalFileError, ValueError) as error:
         print("error: %s" % error, file=sys.stderr)
         return 1
     sys.stdout.write(result.table())
-    if args.json:
-        with open(args.json, "w") as f:
-            json.dump(result.to_dict(), f, indent=2)
-            f.write("\n")
-    if args.plot:
-        from .evaluation_plot import plot_evaluation
-        plot_evaluation(result, class_ids, probabilities, labels, args.plot)
-    return 0
+    sys.stdout.flush()
+    return write_outputs([
+        (args.json, lambda path: _write_json(result, path)),
+        (args.plot, lambda path: _write_plot(result, class_ids, probabilities, labels, path))])
 
 
 class _CallableModule(types.ModuleType):
     """After 'import ombrel.evaluate' the name ombrel.evaluate is this module;
     calling it still evaluates, as the package's evaluate does."""
 
-    def __call__(self, class_ids, labels):
-        return evaluate(class_ids, labels)
+    def __call__(self, class_ids, labels, class_names=None):
+        return evaluate(class_ids, labels, class_names)
 
 
 if __name__ == "__main__":

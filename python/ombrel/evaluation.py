@@ -23,6 +23,20 @@ def _ids(values, what):
     return a.astype(np.int64)
 
 
+def class_names_from(names):
+    """names as a tuple of CLASS_COUNT non-empty strings, or the library's
+    names when None; a comma-separated string is split."""
+    if names is None:
+        return CLASS_NAMES
+    if isinstance(names, str):
+        names = names.split(",")
+    names = tuple(str(n).strip() for n in names)
+    if len(names) != CLASS_COUNT or not all(names):
+        raise ValueError("give %d non-empty class names, one per class id 1 to %d, not %r"
+                         % (CLASS_COUNT, CLASS_COUNT, ",".join(names)))
+    return names
+
+
 def _ratio(numerator, denominator):
     # 0 where nothing was counted, as scikit-learn reports it.
     return np.divide(numerator, denominator, out=np.zeros(CLASS_COUNT),
@@ -31,8 +45,10 @@ def _ratio(numerator, denominator):
 
 @dataclass(frozen=True)
 class Evaluation:
-    """confusion_matrix[t - 1, p - 1]: signals of true class t given class p."""
+    """confusion_matrix[t - 1, p - 1]: signals of true class t that the
+    classifier classified as class p. class_names: the names of ids 1 to 4."""
     confusion_matrix: np.ndarray
+    class_names: tuple = CLASS_NAMES
 
     @property
     def signals(self) -> int:
@@ -62,38 +78,38 @@ class Evaluation:
     def f1(self) -> np.ndarray:
         return _ratio(2 * self.precision * self.recall, self.precision + self.recall)
 
-    @property
-    def class_names(self) -> tuple:
-        return CLASS_NAMES
-
     def to_dict(self) -> dict:
         return {
             "signals": self.signals,
             "accuracy": self.accuracy,
             "per_class": {name: {"precision": float(self.precision[k]), "recall": float(self.recall[k]),
                                  "f1": float(self.f1[k]), "support": int(self.support[k])}
-                          for k, name in enumerate(CLASS_NAMES)},
+                          for k, name in enumerate(self.class_names)},
             "confusion_matrix": self.confusion_matrix.tolist(),
-            "class_names": list(CLASS_NAMES),
+            "class_names": list(self.class_names),
         }
 
     def table(self) -> str:
-        width = max(len(n) for n in CLASS_NAMES) + 2
+        names = self.class_names
+        width = max(len(n) for n in names) + 2
         out = ["accuracy: %.2f%% (%d of %d)" % (100.0 * self.accuracy, self.correct, self.signals), "",
                "%-*s %9s %9s %9s %9s" % (width, "class", "precision", "recall", "f1", "support")]
-        for k, name in enumerate(CLASS_NAMES):
+        for k, name in enumerate(names):
             out.append("%-*s %9.4f %9.4f %9.4f %9d" % (width, name, self.precision[k], self.recall[k],
                                                         self.f1[k], self.support[k]))
-        out += ["", "confusion matrix (rows: true class, columns: given class)",
-                "%-*s" % (width, "") + "".join("%10s" % n for n in CLASS_NAMES)]
-        for k, name in enumerate(CLASS_NAMES):
-            out.append("%-*s" % (width, name) + "".join("%10d" % c for c in self.confusion_matrix[k]))
+        column = max(10, max(len(n) for n in names) + 1)
+        out += ["", "confusion matrix (rows: true class, columns: classified as)",
+                "%-*s" % (width, "") + "".join("%*s" % (column, n) for n in names)]
+        for k, name in enumerate(names):
+            out.append("%-*s" % (width, name) + "".join("%*d" % (column, c) for c in self.confusion_matrix[k]))
         return "\n".join(out) + "\n"
 
 
-def evaluate(class_ids, labels) -> Evaluation:
+def evaluate(class_ids, labels, class_names=None) -> Evaluation:
     """Scores the class ids a classifier gave (1 to 4) against the true
-    labels (1 to 4), signal by signal."""
+    labels (1 to 4), signal by signal. class_names: four names for ids 1 to
+    4 (a list, or one string "a,b,c,d"); by default the library's."""
+    names = class_names_from(class_names)
     given = _ids(class_ids, "class_ids")
     truth = _ids(labels, "labels")
     if given.shape != truth.shape:
@@ -101,4 +117,4 @@ def evaluate(class_ids, labels) -> Evaluation:
                          % (given.size, truth.size))
     matrix = np.zeros((CLASS_COUNT, CLASS_COUNT), np.int64)
     np.add.at(matrix, (truth - 1, given - 1), 1)
-    return Evaluation(matrix)
+    return Evaluation(matrix, names)

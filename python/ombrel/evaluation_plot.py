@@ -1,5 +1,5 @@
 """The evaluation's picture: the confusion matrix with counts and row
-percentages, and per given class a histogram of the winning probability."""
+percentages, and per class the library chose a histogram of the winning probability."""
 
 import numpy as np
 
@@ -24,7 +24,7 @@ def plot_evaluation(evaluation, class_ids, probabilities, labels, path):
                       color="white" if share[t, p] > 0.5 else "black")
     axes.set_xticks(range(len(names)), names)
     axes.set_yticks(range(len(names)), names)
-    axes.set_xlabel("given class")
+    axes.set_xlabel("classified as")
     axes.set_ylabel("true class")
     axes.set_title("accuracy %.2f%% (%d signals)" % (100 * evaluation.accuracy, evaluation.signals))
 
@@ -35,7 +35,7 @@ def plot_evaluation(evaluation, class_ids, probabilities, labels, path):
         given = class_ids == k + 1
         axes.hist([winning[given & right_ok], winning[given & ~right_ok]], bins=bins, stacked=True,
                   color=["tab:green", "tab:red"], label=["right", "wrong"])
-        axes.set_title("given %s" % names[k])
+        axes.set_title("classified as %s" % names[k])
         axes.set_xlabel("winning probability")
         if k == 0:
             axes.legend()

@@ -43,6 +43,45 @@ class EvaluateTest(unittest.TestCase):
             with open(out_png, "rb") as f:
                 self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
 
+    def test_label_forms_class_names_and_refusals(self):
+        with open(os.path.join(EMG, "labels.txt")) as f:
+            ids = [int(w) for w in f.read().split()]
+        with tempfile.TemporaryDirectory() as tmp:
+            def run(labels_text, *options):
+                labels = os.path.join(tmp, "labels.txt")
+                with open(labels, "w") as f:
+                    f.write(labels_text)
+                done = subprocess.run([sys.executable, "-m", "ombrel.evaluate", "knowledge.bin", "signals.csv",
+                                       labels, *options], cwd=EMG, capture_output=True, text=True)
+                self.assertNotIn("Traceback", done.stderr)
+                return done
+
+            # 0-based ids as numpy.savetxt writes them, and names for the table and the JSON.
+            saved = "".join("%.18e\n" % (i - 1) for i in ids)
+            out = os.path.join(tmp, "e.json")
+            done = run(saved, "--first-label", "0", "--class-names", "a,b,c,dee", "--json", out)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertIn("accuracy: 86.21% (3008 of 3489)", done.stdout)
+            self.assertIn("columns: classified as", done.stdout)
+            self.assertRegex(done.stdout, r"\ndee +0\.8229")
+            with open(out) as f:
+                self.assertEqual(json.load(f)["class_names"], ["a", "b", "c", "dee"])
+            # An output that cannot be written: the table, then one line naming the path.
+            done = run("".join("%d.0\n" % i for i in ids), "--json", os.path.join(tmp, "no", "e.json"))
+            self.assertEqual((done.returncode, done.stderr),
+                             (1, "error: cannot write %s: No such file or directory\n" % os.path.join(tmp, "no", "e.json")))
+            self.assertIn("accuracy: 86.21%", done.stdout)
+            for text, options, status, message in [
+                    ("1\n0\n", (), 1, "line 2: '0' is not a class id 1 to 4 (0-based ids: give --first-label 0)"),
+                    ("1\n2.5\n", (), 1, "line 2: '2.5' is not a class id 1 to 4"),
+                    ("0\n4\n", ("--first-label", "0"), 1, "line 2: '4' is not a class id 0 to 3"),
+                    ("1\nnan\n", (), 1, "line 2: 'nan' is not a class id"),
+                    ("1\n3.0\n4\n", (), 1, "has 3 labels for the 3489 signals of signals.csv"),
+                    ("1\n", ("--class-names", "a,b,c"), 2, "give 4 non-empty class names")]:
+                done = run(text, *options)
+                self.assertEqual(done.returncode, status, text)
+                self.assertIn(message, done.stderr)
+
 
 if __name__ == "__main__":
     unittest.main()
