@@ -57,7 +57,9 @@ fi
 
 log=build/windows/cli-tests.log
 driver=0
-timeout 540 python3 tests/cli/run_cli_tests.py "$exe" --wine >"$log" 2>&1 || driver=$?
+# The build's interpreter (cmake/python.cmake), which has pytest.
+python=$(sed -n 's/^Python3_EXECUTABLE:FILEPATH=//p' build/windows/CMakeCache.txt)
+timeout 540 "${python:-python3}" -m pytest -q tests/cli --emulator "$exe" --wine >"$log" 2>&1 || driver=$?
 if [ "$driver" -ne 0 ]; then
   tail -n 200 "$log"   # what failed; the whole log is in $log
   if [ "$driver" -eq 124 ]; then echo "error: the command-line tests took longer than 9 minutes" >&2; fi

@@ -1,7 +1,7 @@
 """Tests of the EMG example (examples/emg): the trained knowledge, the
 held-out signals and labels, the data copies and the figure in the README.
 
-    /usr/bin/python3 -m unittest tests/tools/test_emg_example.py -v
+    python3 -m pytest tests/tools/test_emg_example.py
 """
 
 import hashlib
@@ -14,8 +14,9 @@ import numpy as np
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 EXAMPLE = os.path.join(ROOT, "examples", "emg")
+from ombrel import knowledge
+
 sys.path.insert(0, os.path.join(ROOT, "tools"))
-import knowledge  # noqa: E402
 import train_emg  # noqa: E402
 
 

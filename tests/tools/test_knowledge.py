@@ -1,7 +1,8 @@
-"""Tests of tools/knowledge.py: file layout, reading back, inspection verdicts
-and the float32 forward pass.
+"""Tests of the knowledge tooling (ombrel.knowledge, and tools/knowledge.py
+that wraps it): file layout, reading back, inspection verdicts and the
+float32 forward pass.
 
-    /usr/bin/python3 -m unittest discover -s tests/tools -v
+    python3 -m pytest tests/tools
 """
 
 import contextlib
@@ -19,8 +20,8 @@ import numpy as np
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TOOL = os.path.join(ROOT, "tools", "knowledge.py")
-sys.path.insert(0, os.path.join(ROOT, "tools"))
-import knowledge  # noqa: E402
+from ombrel import knowledge
+from ombrel.knowledge.inspection import _fmt
 
 EXPECTED = [4, 1, 64, 0, 0, 2, 0, 0, 100, 0, 0, 4, 0, 0, 0, 1000000, 1, 1, 22]
 
@@ -85,7 +86,7 @@ class LayoutAndRoundTrip(TemporaryFiles):
             with self.subTest(n=n):
                 a = arrays(n, seed=n)
                 path = os.path.join(self.dir, "k%d.bin" % n)
-                self.assertEqual(knowledge.write(path, **a), 608 + 276 * n)
+                self.assertEqual(knowledge.write_bytes(path, knowledge.pack(**a)), 608 + 276 * n)
                 k = knowledge.read(path)
                 for name, value in a.items():
                     np.testing.assert_array_equal(getattr(k, name), np.float32(value), name)
@@ -192,7 +193,7 @@ class InspectRefused(TemporaryFiles):
                        1e10, -1e9, 2.2e9):
             with self.subTest(stored=stored):
                 text = self.assertRefused(pack(10, stored_unit_count=stored), "unusable unit count")
-                self.assertIn("stored %s: refused" % knowledge._fmt(stored), text)
+                self.assertIn("stored %s: refused" % _fmt(stored), text)
         self.assertRefused(pack(0, stored_unit_count=float("nan")), "stored nan: refused")
         self.assertRefused(pack(0, stored_unit_count=2.2e9), "stored 2200000000: refused")
 
