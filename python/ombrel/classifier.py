@@ -78,10 +78,12 @@ class Classifier:
             source = "knowledge array"
         global engines_built
         floats = knowledge_floats(data)
-        self._engine = engine().Engine(floats)
+        compiled = engine()
+        try:
+            self._engine = compiled.Engine(floats)
+        except compiled.KnowledgeRefused as refused:
+            raise KnowledgeError("%s refused: %s" % (source, _refusal(data, refused.args[1]))) from None
         engines_built += 1
-        if self._engine.status != 0:
-            raise KnowledgeError("%s refused: %s" % (source, _refusal(data, self._engine.status)))
         floats.flags.writeable = False
         self.knowledge_ = floats
         self.unit_count_ = self._engine.unit_count

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,17 @@ namespace {
 
 using FloatArray = py::array_t<float, py::array::c_style | py::array::forcecast>;
 
-// A checked knowledge and the context that points into it. The engine owns
-// its copy of the floats, so the context's views live exactly as long as it.
+// ombrel._classifier.KnowledgeRefused (a ValueError), raised by Engine with
+// the arguments (message, library status). Kept alive by the module.
+PyObject* knowledge_refused = nullptr;
+struct KnowledgeRefusedError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A knowledge the library accepted and the context that points into it. The
+// engine owns its copy of the floats, so the context's views live exactly as
+// long as it. A knowledge the library refuses makes no engine: the
+// constructor raises KnowledgeRefused.
 struct Engine {
     std::vector<float> knowledge;
     ClassifierContext context{};
@@ -44,6 +54,11 @@ struct Engine {
         // announced by the largest count the engine takes.
         const auto count = knowledge.size() > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(knowledge.size());
         status = classifier_context_init(&context, knowledge.data(), count);
+        if (status != STATUS_OK) {
+            const std::string message = "the library refuses this knowledge (status " + std::to_string(status) + ")";
+            PyErr_SetObject(knowledge_refused, py::make_tuple(message, status).ptr());
+            throw py::error_already_set();
+        }
     }
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -244,6 +259,8 @@ PYBIND11_MODULE(_classifier, m)
     }
     m.attr("CLASS_NAMES") = names;
 
+    knowledge_refused =
+        py::register_exception<KnowledgeRefusedError>(m, "KnowledgeRefused", PyExc_ValueError).ptr();
     py::class_<Engine>(m, "Engine")
         .def(py::init<const FloatArray&>(), py::arg("knowledge"))
         .def_readonly("status", &Engine::status)
