@@ -86,13 +86,16 @@ def main():
     rss_big = peak_rss_kib(classify_big)
     rss_big_one = peak_rss_kib(classify_big, "1")
 
-    print("file: %s (%.1f MB), %d runs each, minimum wall time; default threads here: %d" % (
-        signals, size_mb, runs, len(os.sched_getaffinity(0))))
+    threads = len(os.sched_getaffinity(0))
+    print("The benchmark file (%.0f MB), minimum wall time of %d runs each; default settings: %d threads."
+          % (size_mb, runs, threads))
+    print()
     print("| measure | value |")
     print("|---|---|")
     print("| floor: block reads + std::from_chars | %.3f s (%.0f MB/s) |" % (best_floor, size_mb / best_floor))
     print("| emulator, one thread | %.3f s (%.0f MB/s) |" % (best_one, size_mb / best_one))
-    print("| emulator, default settings | %.3f s (%.0f MB/s) |" % (best_default, size_mb / best_default))
+    print("| emulator, default settings (%d threads) | %.3f s (%.0f MB/s) |"
+          % (threads, best_default, size_mb / best_default))
     print("| ratio one thread / floor | %.2f |" % (best_one / best_floor))
     print("| ratio default / floor | %.2f |" % (best_default / best_floor))
     print("| peak RSS, %.0f MB file, default settings | %.1f MiB |" % (size_mb, rss_small / 1024.0))

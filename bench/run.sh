@@ -1,17 +1,41 @@
 #!/usr/bin/env bash
 # Throughput benchmark: builds in Release, makes the data if missing, then
-# measures the emulator against the parsing floor on the same file, and the
-# library's classifier_run against its own floor.
+# measures the emulator against the parsing floor on the same file, the
+# library's classifier_run against its own floors, and the library's tanh
+# and exp against the C library's. Writes each table, with the date and the
+# machine, into docs/performance.md (tools/write_doc_table.py).
+#
+# RUNS (default 7): runs of each program; OMBREL_BENCH_DATA: data directory.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 data=${OMBREL_BENCH_DATA:-build/bench-data}
+page=docs/performance.md
 
 cmake --preset release >/dev/null
-cmake --build --preset release -j 2 --target ombrel_emulator parse_floor classifier_run_benchmark
+cmake --build --preset release -j 2 --target ombrel_emulator parse_floor classifier_run_benchmark float_elementary_benchmark
+# The interpreter the build found (cmake/python.cmake).
+python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' build/release/CMakeCache.txt)
+python=${python:-python3}
+mkdir -p "$data"
 if [ ! -f "$data/signals.csv" ]; then
-  /usr/bin/python3 bench/make_signals.py "$data"
+  "$python" bench/make_signals.py "$data"
 fi
-/usr/bin/python3 bench/measure.py build/release "$data" "${RUNS:-7}"
-echo
-build/release/bench/classifier_run_benchmark --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-  2>/dev/null | grep -E '^Benchmark|median'
+
+"$python" bench/measure.py build/release "$data" "${RUNS:-7}" | tee "$data/throughput.md"
+"$python" tools/write_doc_table.py "$page" "bench/run.sh throughput" < "$data/throughput.md"
+
+google_benchmark() { # program, JSON output
+  "build/release/bench/$1" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+    --benchmark_format=json > "$2" 2>/dev/null
+}
+google_benchmark classifier_run_benchmark "$data/classifier_run.json"
+"$python" bench/benchmark_table.py "$data/classifier_run.json" "hidden units N" \
+  'classify=`classify` (signals of +-100)' 'classify_unsaturated=`classify_unsaturated` (+-1)' \
+  'floor_transcendentals=floor: N `tanh` + 4 `exp`' 'floor_addition_chain=floor: 64 + N dependent additions' \
+  | tee /dev/stderr | "$python" tools/write_doc_table.py "$page" "bench/run.sh classifier_run"
+
+google_benchmark float_elementary_benchmark "$data/float_elementary.json"
+"$python" bench/benchmark_table.py "$data/float_elementary.json" "function, arguments as the engine's" \
+  'own_tanh_array=own `tanh`, arrays of 24' 'own_tanh=own `tanh`' 'libc_tanh=C library `tanh`' \
+  'own_exp=own `exp`' 'libc_exp=C library `exp`' \
+  | tee /dev/stderr | "$python" tools/write_doc_table.py "$page" "bench/run.sh float_elementary"
