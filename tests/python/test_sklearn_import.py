@@ -16,7 +16,7 @@ import numpy as np
 from sklearn.exceptions import ConvergenceWarning
 from sklearn.neural_network import MLPClassifier
 from sklearn.pipeline import make_pipeline
-from sklearn.preprocessing import MinMaxScaler, StandardScaler
+from sklearn.preprocessing import MinMaxScaler, Normalizer, StandardScaler
 
 from ombrel import knowledge
 
@@ -89,14 +89,17 @@ class SmallModels(unittest.TestCase):
              "the model has two hidden layers; the library has one"),
             (MLPClassifier((30,), activation="tanh", max_iter=5),
              "hidden layer has 30 units; the library holds at most 23"),
-            (make_pipeline(MinMaxScaler(), MLPClassifier((5,), activation="tanh", max_iter=5)),
-             "step 'minmaxscaler' (MinMaxScaler): the library's standardisation is one mean"),
+            (make_pipeline(Normalizer(), MLPClassifier((5,), activation="tanh", max_iter=5)),
+             "step 'normalizer' (Normalizer): the library can run only StandardScaler, MinMaxScaler, "
+             "MaxAbsScaler, RobustScaler or PCA before the MLPClassifier"),
+            (make_pipeline(MinMaxScaler(clip=True), MLPClassifier((5,), activation="tanh", max_iter=5)),
+             "step 'minmaxscaler' (MinMaxScaler): clip=True clips each input"),
         ]
         for model, message in cases:
             with self.subTest(message=message):
                 with self.assertRaisesRegex(knowledge.KnowledgeError, re.escape(message)):
                     knowledge.from_sklearn(fit(model, self.x, self.y), pad_classes=True)
-        with self.assertRaisesRegex(knowledge.KnowledgeError, "the model has 3 classes"):
+        with self.assertRaisesRegex(knowledge.KnowledgeError, r"the model has 3 classes.*\(use pad_classes=True for 2 or 3\)"):
             knowledge.from_sklearn(fit(MLPClassifier((3,), activation="tanh", max_iter=5),
                                        self.x, self.y))
 

@@ -55,14 +55,17 @@ def write_bytes(path: Union[str, os.PathLike], data: bytes) -> int:
     """Writes `data` to `path` in one piece: a failure leaves no partial file
     and an existing file unchanged."""
     directory = os.path.dirname(os.path.abspath(path))
-    fd, temporary = tempfile.mkstemp(prefix=".knowledge-", dir=directory)
+    temporary = None
     try:
+        fd, temporary = tempfile.mkstemp(prefix=".knowledge-", dir=directory)
         with os.fdopen(fd, "wb") as f:
             f.write(data)
         os.replace(temporary, path)
-    except BaseException:
-        if os.path.exists(temporary):
+    except BaseException as e:
+        if temporary is not None and os.path.exists(temporary):
             os.unlink(temporary)
+        if isinstance(e, OSError):        # named by the caller's path, not the temporary one
+            raise type(e)(e.errno, e.strerror, os.fspath(path)) from None
         raise
     return len(data)
 

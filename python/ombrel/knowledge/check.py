@@ -1,21 +1,21 @@
-"""Check on import: the converted knowledge, run as the library runs it,
-against the source model evaluated in float64, signal by signal."""
+"""Check on import: the converted knowledge, classified by the compiled
+library (ombrel.Classifier) on signals read by the command's own reader
+(ombrel.read_signals), against the source model evaluated in float64,
+signal by signal."""
 
 from __future__ import annotations
 
 import os
-import re
-from typing import NamedTuple, Union
+import warnings
+from typing import Any, NamedTuple, Optional, Union
 
 import numpy as np
 
-from .layout import CLASS_COUNT, INPUT_LENGTH, KnowledgeError
-from .run import forward
+from .layout import CLASS_COUNT, KnowledgeError
 
 # A class may differ where the source's two best probabilities are this
 # close: float32 rounding of the parameters can swap them.
 TIE_MARGIN = 1e-4
-_SEPARATORS = re.compile(r"[,;\s]+")
 
 
 class CheckResult(NamedTuple):
@@ -49,35 +49,49 @@ def _some(lines: list[int]) -> str:
     return ", ".join(map(str, lines[:10])) + (", ..." if len(lines) > 10 else "")
 
 
-def read_signals(path: Union[str, os.PathLike]) -> tuple[np.ndarray, list[int]]:
-    """Signals [M][64] float32 of a signal file, and their 1-based line numbers.
-    Values are separated by commas, semicolons or white space; blank lines
-    are skipped."""
-    rows, numbers = [], []
-    with open(path, "r", encoding="ascii", errors="replace") as f:
-        for number, line in enumerate(f, 1):
-            fields = [v for v in _SEPARATORS.split(line.strip()) if v]
-            if not fields:
-                continue
-            if len(fields) != INPUT_LENGTH:
-                raise KnowledgeError("%s line %d: %d values; signals have %d"
-                                     % (path, number, len(fields), INPUT_LENGTH))
-            try:
-                rows.append([float(v) for v in fields])
-            except ValueError:
-                raise KnowledgeError("%s line %d: not a number in %r"
-                                     % (path, number, line.strip()[:60])) from None
-            numbers.append(number)
-    if not rows:
-        raise KnowledgeError("%s holds no signals" % path)
-    return np.array(rows, dtype=np.float32), numbers
+def signal_file_error_line(e: Any) -> str:
+    """A SignalFileError in one line: the path, the line, and the first line
+    of the command's error block."""
+    first = e.message.split("\n")[0].strip()
+    first = first[len("Error: "):] if first.startswith("Error: ") else first
+    where = ", line %d" % e.line if e.line is not None else ""
+    return "%s%s: %s" % (e.path, where, first.rstrip(" !"))
+
+
+def read_signals(path: Union[str, os.PathLike], warn: Optional[list[str]] = None
+                 ) -> tuple[np.ndarray, np.ndarray]:
+    """Signals [M][64] float32 of a signal file and their line numbers, read
+    exactly as the command reads them (ombrel.read_signals). The reader's
+    misalignment warning goes to `warn` when given. Raises KnowledgeError
+    with the command's message where the command would stop."""
+    from ..signals import SignalAlignmentWarning, SignalFileError
+    from ..signals import read_signals as exact
+    try:
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always", SignalAlignmentWarning)
+            x, lines = exact(path)
+    except SignalFileError as e:
+        raise KnowledgeError(signal_file_error_line(e)) from None
+    if warn is not None:
+        warn.extend(str(w.message) for w in caught if issubclass(w.category, SignalAlignmentWarning))
+    if not len(x):
+        raise KnowledgeError("%s holds no signals" % os.fsdecode(path))
+    return x, lines
+
+
+def classify(floats: np.ndarray, signals: np.ndarray) -> tuple[np.ndarray, np.ndarray]:
+    """(probabilities [M][4] float32, class ids [M]) of the compiled library."""
+    from ..classifier import Classifier
+    c = Classifier(np.asarray(floats, np.float32)).classify(signals)
+    return c.probabilities, c.class_ids.astype(np.int64)
 
 
 def check(floats: np.ndarray, source_probabilities: np.ndarray, signals: np.ndarray,
-          line_numbers: list[int]) -> CheckResult:
-    """Compares the knowledge's classes and probabilities with the source's
-    (float64 [M][C], C <= 4; missing classes count as probability 0)."""
-    p, classes = forward(floats, signals)
+          line_numbers) -> CheckResult:
+    """Compares the knowledge's classes and probabilities, as the compiled
+    library gives them, with the source's (float64 [M][C], C <= 4; missing
+    classes count as probability 0)."""
+    p, classes = classify(floats, signals)
     src = np.zeros((len(signals), CLASS_COUNT))
     src[:, :source_probabilities.shape[1]] = source_probabilities
     src_classes = np.argmax(src, axis=1) + 1
@@ -89,5 +103,5 @@ def check(floats: np.ndarray, source_probabilities: np.ndarray, signals: np.ndar
     if np.isnan(p).any():
         largest = float("nan")
     return CheckResult(len(signals), int((~differ).sum()), largest,
-                       [line_numbers[i] for i in np.flatnonzero(differ & clear)],
-                       [line_numbers[i] for i in np.flatnonzero(differ & ~clear)])
+                       [int(line_numbers[i]) for i in np.flatnonzero(differ & clear)],
+                       [int(line_numbers[i]) for i in np.flatnonzero(differ & ~clear)])

@@ -5,6 +5,7 @@ from __future__ import annotations
 
 import argparse
 import json
+import os
 import sys
 from typing import Any, Optional, Sequence
 
@@ -19,14 +20,30 @@ from .layout import ARRAY_NAMES, KnowledgeError
 def _load_arrays(path: str) -> dict[str, Any]:
     if path.endswith(".json"):
         with open(path) as f:
-            obj = json.load(f)
+            try:
+                obj = json.load(f)
+            except ValueError as e:
+                raise KnowledgeError("%s: not JSON (%s)" % (path, e)) from None
+        if not isinstance(obj, dict):
+            raise KnowledgeError("%s: not a JSON object of named arrays" % path)
     else:
-        with np.load(path) as z:
-            obj = {name: z[name] for name in z.files}
+        try:
+            with np.load(path, allow_pickle=False) as z:
+                obj = {name: z[name] for name in z.files}
+        except (ValueError, EOFError, AttributeError):
+            raise KnowledgeError("%s: not an .npz file of arrays (a name ending in .json is read "
+                                 "as JSON)" % path) from None
     missing = [name for name in ARRAY_NAMES if name not in obj]
     if missing:
         raise KnowledgeError("%s lacks %s" % (path, ", ".join(missing)))
     return obj
+
+
+def _read_knowledge(path: str) -> Any:
+    try:
+        return read(path)
+    except KnowledgeError as e:
+        raise KnowledgeError("%s: not a usable knowledge: %s" % (path, e)) from None
 
 
 def _cmd_write(args: argparse.Namespace) -> int:
@@ -41,7 +58,7 @@ def _cmd_write(args: argparse.Namespace) -> int:
 
 
 def _cmd_read(args: argparse.Namespace) -> int:
-    k = read(args.file)
+    k = _read_knowledge(args.file)
     arrays = {name: getattr(k, name) for name in ARRAY_NAMES + ("configuration",)}
     if args.npz:
         np.savez(args.npz, **arrays)
@@ -62,25 +79,95 @@ def _cmd_inspect(args: argparse.Namespace) -> int:
         with open(args.file, "rb") as f:
             data = f.read()
     except OSError as e:
+        # The report's verdict on stdout, as for any refused file; the error line on stderr.
         print("knowledge: %s\ncannot read: %s\nverdict: refused: unreadable" % (args.file, e.strerror))
-        return 1
+        raise OSError(e.errno, e.strerror, args.file) from None
     ex, text = format_report(args.file, data)
     sys.stdout.write(text)
     return 0 if ex.accepted else 1
 
 
+# Names under which an .npz or .json file may hold each vector; a file of
+# one array holds it whatever its name.
+_VECTOR_KEYS = {"means": ("means", "mean", "mean_", "running_mean"),
+                "stds": ("stds", "std", "scale_", "stddev"),
+                "scales": ("scales", "scale", "multipliers")}
+
+
+def load_vector(path: str, name: str) -> np.ndarray:
+    """The 64 values of --means, --stds or --scales: an .npy or .npz file,
+    JSON (a list, or an object with one member), or text of numbers
+    separated by commas or white space."""
+    lower = path.lower()
+    if lower.endswith(".npy"):
+        value = np.load(path, allow_pickle=False)
+    elif lower.endswith(".npz") or lower.endswith(".json"):
+        if lower.endswith(".npz"):
+            with np.load(path, allow_pickle=False) as z:
+                obj = {key: z[key] for key in z.files}
+        else:
+            with open(path) as f:
+                obj = json.load(f)
+        if isinstance(obj, dict):
+            keys = [k for k in _VECTOR_KEYS[name] if k in obj] or (list(obj) if len(obj) == 1 else [])
+            if not keys:
+                raise KnowledgeError("%s holds %s; name the %s array one of %s"
+                                     % (path, ", ".join(obj) or "nothing", name,
+                                        ", ".join(_VECTOR_KEYS[name])))
+            obj = obj[keys[0]]
+        value = obj
+    else:
+        with open(path) as f:
+            words = f.read().replace(",", " ").split()
+        try:
+            value = [float(w) for w in words]
+        except ValueError as e:
+            raise KnowledgeError("%s: %s" % (path, e)) from None
+    try:
+        a = np.asarray(value, np.float64).reshape(-1)
+    except (TypeError, ValueError):
+        raise KnowledgeError("%s: the %s are not numbers" % (path, name)) from None
+    if a.size != 64:
+        raise KnowledgeError("%s holds %d values; --%s takes one per input, 64" % (path, a.size, name))
+    if name == "stds" and (a == 0).any():
+        raise KnowledgeError("%s: 0 at input %d; an input without spread needs a std of 1 "
+                             "(StandardScaler does so)" % (path, int(np.flatnonzero(a == 0)[0])))
+    return a
+
+
+def _require_engine() -> None:
+    from .._engine import engine
+    try:
+        engine()
+    except ImportError as e:
+        raise KnowledgeError("--check classifies with the library itself: %s"
+                             % str(e).split("\n")[0]) from None
+
+
 def _cmd_import(args: argparse.Namespace) -> int:
     from .conversion import from_arrays
     from .onnx_import import read_onnx
+    from .standardisation_check import IMPORT_FIX, standardisation_warning
+    if args.check:
+        _require_engine()
+    if args.stds is not None and args.scales is not None:
+        raise _Usage("give --stds (divisors) or --scales (multipliers), not both")
+    outside = {name: load_vector(getattr(args, name), name)
+               for name in ("means", "stds", "scales") if getattr(args, name) is not None}
     # Everything is read and checked before the knowledge is written: a
     # refusal or a failed check leaves no file.
     try:
-        source = read_onnx(args.model)
+        source = read_onnx(args.model, **outside)
         notes = list(source.notes)
         floats = from_arrays(**source.arrays(), pad_classes=args.pad_classes, notes=notes)
     except KnowledgeError as e:
         raise KnowledgeError("%s: %s" % (args.model, e)) from None
-    signals = read_signals(args.check) if args.check else None
+    signals = None
+    if args.check:
+        alignment: list[str] = []
+        signals = read_signals(args.check, alignment)
+        for text in alignment:
+            print("warning: %s" % text, file=sys.stderr)
     print("model: %s" % args.model)
     for line in source.description:
         print("  " + line)
@@ -90,6 +177,10 @@ def _cmd_import(args: argparse.Namespace) -> int:
         result = check(floats, source.probabilities(signals[0]), *signals)
         for line in result.lines():
             print(line)
+        warning = standardisation_warning(floats, signals[0], "the signals of %s" % args.check,
+                                          IMPORT_FIX)
+        for line in warning or ():
+            print("warning: " + line, file=sys.stderr)
         if not result.passed:
             print("nothing written", file=sys.stderr)
             return 1
@@ -97,6 +188,10 @@ def _cmd_import(args: argparse.Namespace) -> int:
     print("wrote %s: %d bytes, %d hidden units, %d classes of the model"
           % (args.output, size, source.hidden_biases.size, source.classes))
     return 0
+
+
+class _Usage(Exception):
+    """A wrong combination of options: exit 2, as argparse does."""
 
 
 def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> int:
@@ -129,17 +224,30 @@ def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> in
     m.add_argument("--pad-classes", action="store_true",
                    help="give a model of 2 or 3 classes the missing classes, with probability 0")
     m.add_argument("--check", metavar="SIGNALS",
-                   help="compare the knowledge, run as the library runs it, with the model "
+                   help="compare the knowledge, classified by the library, with the model "
                         "evaluated in float64 on every signal of this file; exit 1 when a class "
-                        "differs where the model's two best probabilities are more than 1e-4 apart")
+                        "differs where the model's two best probabilities are more than 1e-4 "
+                        "apart; warn when the signals do not look standardised by the knowledge")
+    for name, text in (("means", "subtracted from each input"),
+                       ("stds", "then divided by (StandardScaler's scale_, a std)"),
+                       ("scales", "then multiplied by (instead of --stds)")):
+        m.add_argument("--" + name, metavar="FILE",
+                       help="64 values %s, for a model trained on signals standardised outside "
+                            "its graph: .npy, .npz, .json or text" % text)
     args = p.parse_args(argv)
     commands = {"write": _cmd_write, "read": _cmd_read, "inspect": _cmd_inspect,
                 "import": _cmd_import}
     try:
         return commands[args.command](args)
+    except _Usage as e:
+        p.error(str(e))
     except OSError as e:
-        print("error: %s: %s" % (e.filename or "", e.strerror or e), file=sys.stderr)
+        if e.filename is not None:
+            print("error: %s: %s" % (os.fsdecode(e.filename), e.strerror or e), file=sys.stderr)
+        else:
+            print("error: %s" % (e.strerror or e), file=sys.stderr)
         return 1
     except (KnowledgeError, ValueError, KeyError) as e:
-        print("error: %s" % e, file=sys.stderr)
+        # The library's refusals word options for Python callers.
+        print("error: %s" % str(e).replace("pad_classes=True", "--pad-classes"), file=sys.stderr)
         return 1

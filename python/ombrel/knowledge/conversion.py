@@ -59,13 +59,14 @@ def check_layers(dense_layers: int) -> None:
 
 
 def check_classes(classes: int, pad_classes: bool) -> None:
+    option = "pad_classes=True"               # the command line words it --pad-classes
     if classes == 1:
         raise KnowledgeError("the output layer has 1 unit; the library needs a score per "
-                             "class: give the model 2 to %d outputs (use --pad-classes for "
-                             "2 or 3)" % CLASS_COUNT)
+                             "class: give the model 2 to %d outputs (use %s for "
+                             "2 or 3)" % (CLASS_COUNT, option))
     if classes > CLASS_COUNT or (classes < CLASS_COUNT and not pad_classes):
         raise KnowledgeError("the model has %d classes; the library classifies into %d "
-                             "(use --pad-classes for 2 or 3)" % (classes, CLASS_COUNT))
+                             "(use %s for 2 or 3)" % (classes, CLASS_COUNT, option))
 
 
 def _vector(value: Optional[ArrayLike], default: float, name: str) -> np.ndarray:
@@ -77,6 +78,22 @@ def _vector(value: Optional[ArrayLike], default: float, name: str) -> np.ndarray
     except ValueError:
         raise KnowledgeError("%s: shape %s does not fit %d inputs"
                              % (name, a.shape, INPUT_LENGTH)) from None
+
+
+def standardisation(means: Optional[ArrayLike], scales: Optional[ArrayLike],
+                    stds: Optional[ArrayLike]) -> tuple[np.ndarray, np.ndarray]:
+    """(means, scales) of 64 values each: means subtracted (default 0), then
+    multiplied by scales or divided by stds (default 1)."""
+    if scales is not None and stds is not None:
+        raise KnowledgeError("give scales (multipliers) or stds (divisors), not both")
+    m = _vector(means, 0.0, "means")
+    if stds is None:
+        return m, _vector(scales, 1.0, "scales")
+    d = _vector(stds, 1.0, "stds")
+    if (d == 0).any():
+        raise KnowledgeError("stds: 0 at input %d; an input without spread needs a "
+                             "std of 1 (StandardScaler does so)" % int(np.flatnonzero(d == 0)[0]))
+    return m, 1.0 / d
 
 
 def _matrix(value: ArrayLike, rows: int, name: str, hint: str) -> np.ndarray:
@@ -117,8 +134,6 @@ def from_arrays(*, hidden_weights: ArrayLike, hidden_biases: ArrayLike,
 
     Class id k + 1 is output k.  Raises KnowledgeError with what to change.
     """
-    if scales is not None and stds is not None:
-        raise KnowledgeError("give scales (multipliers) or stds (divisors), not both")
     W = _matrix(hidden_weights, INPUT_LENGTH, "hidden_weights",
                 "inputs first (transpose a PyTorch Linear weight with .T)")
     check_inputs(W.shape[0])
@@ -130,15 +145,7 @@ def from_arrays(*, hidden_weights: ArrayLike, hidden_biases: ArrayLike,
     classes = V.shape[1]
     check_classes(classes, pad_classes)
     c = _bias(output_biases, classes, "output_biases")
-    m = _vector(means, 0.0, "means")
-    if stds is not None:
-        d = _vector(stds, 1.0, "stds")
-        if (d == 0).any():
-            raise KnowledgeError("stds: 0 at input %d; an input without spread needs a "
-                                 "std of 1 (StandardScaler does so)" % int(np.flatnonzero(d == 0)[0]))
-        s = 1.0 / d
-    else:
-        s = _vector(scales, 1.0, "scales")
+    m, s = standardisation(means, scales, stds)
 
     V = V / SOFTMAX_FACTOR
     c = c / SOFTMAX_FACTOR

@@ -1,6 +1,7 @@
 """Import of scikit-learn models: an MLPClassifier, alone or at the end of a
-Pipeline whose earlier step is a StandardScaler (folded into the means and
-scales) or nothing."""
+Pipeline whose earlier steps are scalers (StandardScaler, MinMaxScaler,
+MaxAbsScaler, RobustScaler: folded into the means and scales exactly as
+their transform applies them) and PCA (folded into the hidden layer)."""
 
 from __future__ import annotations
 
@@ -8,8 +9,11 @@ from typing import Any, Optional
 
 import numpy as np
 
-from .conversion import check_layers, class_mapping, from_arrays, note
+from .conversion import check_inputs, check_layers, class_mapping, from_arrays, note
+from .input_map import InputMap
 from .layout import INPUT_LENGTH, KnowledgeError
+
+SUPPORTED = "StandardScaler, MinMaxScaler, MaxAbsScaler, RobustScaler or PCA"
 
 
 def _named(name: str, estimator: Any) -> str:
@@ -17,35 +21,80 @@ def _named(name: str, estimator: Any) -> str:
     return "step '%s' (%s)" % (name, kind) if name else kind
 
 
+def _preprocessing(steps: list[tuple[str, Any]]) -> InputMap:
+    """The Pipeline's steps before the classifier, composed as their
+    transform methods apply them. Each scaler's fitted scale_ already holds
+    scikit-learn's rule for inputs without spread (a scale of 1)."""
+    from sklearn.decomposition import PCA
+    from sklearn.preprocessing import MaxAbsScaler, MinMaxScaler, RobustScaler, StandardScaler
+
+    m = InputMap()
+    for name, step in steps:
+        if step is None or step == "passthrough":
+            continue
+        what = _named(name, step)
+        if not isinstance(step, (StandardScaler, MinMaxScaler, MaxAbsScaler, RobustScaler, PCA)):
+            raise KnowledgeError("%s: the library can run only %s before the MLPClassifier (as "
+                                 "its standardisation and hidden layer); remove the step, or do "
+                                 "it on the signals before classifying" % (what, SUPPORTED))
+        if not hasattr(step, "n_features_in_"):
+            raise KnowledgeError("%s: not fitted; fit the pipeline first" % what)
+        if m.width == INPUT_LENGTH:
+            check_inputs(step.n_features_in_)
+        if isinstance(step, StandardScaler):
+            if step.with_mean:
+                m.add(-step.mean_, what)
+            if step.with_std:
+                m.multiply(1.0 / step.scale_, what)
+        elif isinstance(step, MinMaxScaler):
+            if step.clip:
+                raise KnowledgeError("%s: clip=True clips each input to the feature range, which "
+                                     "the library cannot; fit with clip=False" % what)
+            m.multiply(step.scale_, what)
+            m.add(step.min_, what)
+        elif isinstance(step, MaxAbsScaler):
+            m.multiply(1.0 / step.scale_, what)
+        elif isinstance(step, RobustScaler):
+            if step.center_ is not None:
+                m.add(-step.center_, what)
+            if step.scale_ is not None:
+                m.multiply(1.0 / step.scale_, what)
+        else:
+            if step.mean_ is not None:
+                m.add(-step.mean_, what)
+            matrix = step.components_.T.astype(np.float64)
+            if step.whiten:
+                variance = step.explained_variance_
+                if (variance <= 0).any():
+                    raise KnowledgeError("%s: component %d has no variance, and whitening "
+                                         "divides by it; fit with fewer components"
+                                         % (what, int(np.flatnonzero(variance <= 0)[0])))
+                matrix = matrix / np.sqrt(variance)
+            m.linear(matrix, np.zeros(matrix.shape[1]),
+                     "%s (%d to %d%s)" % (what, matrix.shape[0], matrix.shape[1],
+                                          ", whitened" if step.whiten else ""))
+    return m
+
+
 def from_sklearn(estimator: Any, pad_classes: bool = False,
                  notes: Optional[list[str]] = None) -> np.ndarray:
     """A knowledge's floats (float32) from a fitted MLPClassifier or Pipeline.
 
     The classifier needs one hidden layer of at most 23 units,
-    activation="tanh", and 2 to 4 classes (2 or 3 with pad_classes).  Class
-    id k + 1 is ``estimator.classes_[k]``; `notes` receives that mapping.
-    Raises KnowledgeError with what to change."""
+    activation="tanh", and 2 to 4 classes (2 or 3 with pad_classes).  Steps
+    before it may be StandardScaler, MinMaxScaler, MaxAbsScaler,
+    RobustScaler (folded into the standardisation) and PCA (folded into the
+    hidden layer).  Class id k + 1 is ``estimator.classes_[k]``; `notes`
+    receives that mapping.  Raises KnowledgeError with what to change."""
     from sklearn.neural_network import MLPClassifier
     from sklearn.pipeline import Pipeline
-    from sklearn.preprocessing import StandardScaler
 
     steps = list(estimator.steps) if isinstance(estimator, Pipeline) else [("", estimator)]
     name, mlp = steps[-1]
     if not isinstance(mlp, MLPClassifier):
         raise KnowledgeError("%s: from_sklearn takes an MLPClassifier, alone or at the end of "
                              "a Pipeline" % _named(name, mlp))
-    means = stds = None
-    for step_name, step in steps[:-1]:
-        if step is None or step == "passthrough":
-            continue
-        if not isinstance(step, StandardScaler) or means is not None:
-            raise KnowledgeError("%s: the library's standardisation is one mean and scale per "
-                                 "input; use one StandardScaler, or no step"
-                                 % _named(step_name, step))
-        if not hasattr(step, "n_features_in_"):
-            raise KnowledgeError("%s: not fitted; fit the pipeline first" % _named(step_name, step))
-        means = step.mean_ if step.mean_ is not None else np.zeros(step.n_features_in_)
-        stds = step.scale_ if step.scale_ is not None else np.ones(step.n_features_in_)
+    pre = _preprocessing(steps[:-1])
     if not hasattr(mlp, "coefs_"):
         raise KnowledgeError("%s: not fitted; call fit first" % _named(name, mlp))
     check_layers(len(mlp.coefs_))
@@ -65,12 +114,15 @@ def from_sklearn(estimator: Any, pad_classes: bool = False,
     elif mlp.out_activation_ != "softmax":
         raise KnowledgeError("%s: output activation %r; the library's outputs go through a "
                              "soft-max" % (_named(name, mlp), mlp.out_activation_))
-    if means is not None and len(means) != W.shape[0]:
-        raise KnowledgeError("the StandardScaler has %d inputs and the MLPClassifier %d"
-                             % (len(means), W.shape[0]))
-    if W.shape[0] != INPUT_LENGTH:
-        raise KnowledgeError("input has %d values; signals have %d" % (W.shape[0], INPUT_LENGTH))
-    floats = from_arrays(means=means, stds=stds, hidden_weights=W, hidden_biases=b,
+    if W.shape[0] != pre.width:
+        if pre.matrix is None:
+            check_inputs(W.shape[0])
+        raise KnowledgeError("the steps before %s give %d values and it takes %d"
+                             % (_named(name, mlp), pre.width, W.shape[0]))
+    means, scales, W, b = pre.fold(np.asarray(W, np.float64), np.asarray(b, np.float64))
+    if pre.note():
+        note(notes, pre.note(), warn=False)
+    floats = from_arrays(means=means, scales=scales, hidden_weights=W, hidden_biases=b,
                          output_weights=V, output_biases=c, pad_classes=pad_classes, notes=notes)
     note(notes, class_mapping(labels), warn=False)
     return floats
