@@ -1,8 +1,10 @@
 # Install rules. Components:
-#   runtime      bin/ombrel_emulator (when this build makes it)
-#   development  the archive, the public headers, the CMake package and the
-#                pkg-config file
-#   doc          README and licence
+#   runtime      bin/ombrel_emulator and its manual page (when this build
+#                makes it)
+#   development  the archive, the public headers and the CMake package
+#   pkgconfig    the pkg-config file, in lib/pkgconfig; a .deb takes
+#                pkgconfig_multiarch instead (lib/<multiarch>/pkgconfig)
+#   doc          README, licence, and Debian's copyright file and changelog
 #   tools        the knowledge tool (and the Python package when the tree has
 #                it) under share/ombrel/: they need Python and numpy, so no
 #                binary package carries them
@@ -17,6 +19,25 @@ set(OMBREL_SHARE_DIR ${CMAKE_INSTALL_DATADIR}/ombrel)
 
 if(TARGET ombrel_emulator)
   install(TARGETS ombrel_emulator RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+endif()
+
+# The manual page, made at build time from the command-line page of docs/
+# (its one source), compressed as Debian keeps manual pages. Not on Windows,
+# which has no man.
+if(TARGET ombrel_emulator AND NOT WIN32 AND Python3_EXECUTABLE)
+  set(OMBREL_MAN_PAGE ${CMAKE_BINARY_DIR}/man/ombrel_emulator.1.gz)
+  add_custom_command(
+    OUTPUT ${OMBREL_MAN_PAGE}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/man_page.py
+            ${PROJECT_SOURCE_DIR}/docs/command-line.md ${OMBREL_MAN_PAGE}
+            --name ombrel_emulator --version ${PROJECT_VERSION} --skip "See also"
+            --summary "classify signals exactly as the Ombrel AI library does on a device"
+    DEPENDS ${PROJECT_SOURCE_DIR}/docs/command-line.md ${PROJECT_SOURCE_DIR}/tools/man_page.py
+    COMMENT "Manual page from docs/command-line.md"
+    VERBATIM)
+  add_custom_target(ombrel_man_page ALL DEPENDS ${OMBREL_MAN_PAGE})
+  install(FILES ${OMBREL_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
 endif()
 
 install(TARGETS ombrel_classifier EXPORT OmbrelClassifierTargets
@@ -37,17 +58,27 @@ install(FILES
   DESTINATION ${OMBREL_CMAKE_DIR} COMPONENT development)
 
 # The .pc file's prefix is its own directory, climbed back to the prefix.
-file(RELATIVE_PATH OMBREL_PC_TO_PREFIX /${OMBREL_PKGCONFIG_DIR} /)
-string(REGEX REPLACE "/$" "" OMBREL_PC_TO_PREFIX "${OMBREL_PC_TO_PREFIX}")
+# A .deb carries it in lib/<multiarch>/pkgconfig instead (component
+# pkgconfig_multiarch, installed only by name), where a cross pkg-config
+# looks; its libdir stays the archive's.
 if(WIN32)
   set(OMBREL_PC_LIBM "")
 else()
   set(OMBREL_PC_LIBM " -lm")
 endif()
-configure_file(${CMAKE_CURRENT_LIST_DIR}/ombrel-classifier.pc.in
-  ${CMAKE_CURRENT_BINARY_DIR}/ombrel-classifier.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ombrel-classifier.pc
-  DESTINATION ${OMBREL_PKGCONFIG_DIR} COMPONENT development)
+set(OMBREL_PC_LIBDIR ${CMAKE_INSTALL_LIBDIR})
+function(ombrel_pkgconfig_file directory component)
+  file(RELATIVE_PATH OMBREL_PC_TO_PREFIX /${directory} /)
+  string(REGEX REPLACE "/$" "" OMBREL_PC_TO_PREFIX "${OMBREL_PC_TO_PREFIX}")
+  set(configured ${CMAKE_CURRENT_BINARY_DIR}/${component}/ombrel-classifier.pc)
+  configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/ombrel-classifier.pc.in ${configured} @ONLY)
+  install(FILES ${configured} DESTINATION ${directory} COMPONENT ${component} ${ARGN})
+endfunction()
+ombrel_pkgconfig_file(${OMBREL_PKGCONFIG_DIR} pkgconfig)
+if(NOT WIN32 AND CMAKE_LIBRARY_ARCHITECTURE)
+  ombrel_pkgconfig_file(${CMAKE_INSTALL_LIBDIR}/${CMAKE_LIBRARY_ARCHITECTURE}/pkgconfig
+                        pkgconfig_multiarch EXCLUDE_FROM_ALL)
+endif()
 
 # Windows archives carry README and licence at their top; elsewhere they go
 # where the system keeps package documents (Debian: share/doc/<package>).
@@ -58,9 +89,21 @@ else()
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION ${OMBREL_DOC_DIR} COMPONENT doc)
+# Debian's copyright file and changelog (compressed as Debian keeps it).
+set(OMBREL_PACKAGE_CONTACT "Ombrel AI developers <developers@ombrel.example>" CACHE STRING
+    "Maintainer of the packages: a name and an address in angle brackets")
 if(NOT WIN32)
   install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian-copyright RENAME copyright
     DESTINATION ${OMBREL_DOC_DIR} COMPONENT doc)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/debian-changelog.in ${CMAKE_CURRENT_BINARY_DIR}/changelog @ONLY)
+  add_custom_command(
+    OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+    COMMAND sh -c "gzip -9n -c changelog > changelog.gz"
+    DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    VERBATIM)
+  add_custom_target(ombrel_changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz DESTINATION ${OMBREL_DOC_DIR} COMPONENT doc)
 endif()
 
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/knowledge.py

@@ -11,10 +11,11 @@ endif()
 
 set(CPACK_PACKAGE_NAME ombrel)
 set(CPACK_PACKAGE_VENDOR "Ombrel AI")
-set(CPACK_PACKAGE_CONTACT "Ombrel AI developers")
+set(CPACK_PACKAGE_CONTACT ${OMBREL_PACKAGE_CONTACT})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The synopsis does not start with the package's name (Debian policy 3.4.1).
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "Ombrel AI classification library and its desktop emulator")
+  "classification library of Ombrel AI and its desktop emulator")
 set(CPACK_PACKAGE_DESCRIPTION
   "The static library classifies signals of 64 values into four classes with
 a small network loaded from a knowledge file; the emulator runs it on a
@@ -24,7 +25,13 @@ set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 # One package of these components (a monolithic package would take "tools"
 # too).
-set(CPACK_COMPONENTS_ALL runtime development doc)
+# The pkg-config file goes, in a .deb, where a cross pkg-config looks for
+# it (lib/<multiarch>/pkgconfig), elsewhere under lib/pkgconfig.
+if(WIN32 OR NOT CMAKE_LIBRARY_ARCHITECTURE)
+  set(CPACK_COMPONENTS_ALL runtime development doc pkgconfig)
+else()
+  set(CPACK_COMPONENTS_ALL runtime development doc pkgconfig_multiarch)
+endif()
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_STRIP_FILES ON)
 

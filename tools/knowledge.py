@@ -3,10 +3,10 @@
 A thin wrapper of the package ombrel.knowledge (python/ombrel/), so that
 commands and imports from the source tree keep working:
 
-    /usr/bin/python3 tools/knowledge.py inspect examples/emg/knowledge.bin
-    /usr/bin/python3 tools/knowledge.py write --from-npz net.npz out.bin
-    /usr/bin/python3 tools/knowledge.py read out.bin --json out.json
-    /usr/bin/python3 tools/knowledge.py import model.onnx out.bin --check signals.csv
+    python3 tools/knowledge.py inspect examples/emg/knowledge.bin
+    python3 tools/knowledge.py write --from-npz net.npz out.bin
+    python3 tools/knowledge.py read out.bin --json out.json
+    python3 tools/knowledge.py import model.onnx out.bin --check signals.csv
 
 As a module (``import knowledge``) it offers the package's functions, and
 write(path, means, scales, hidden_weights, ...) that stores arrays as given.

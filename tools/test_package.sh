@@ -6,7 +6,10 @@
 #     `pkg-config --cflags --libs ombrel-classifier`; each classifies line
 #     1000 of the bundled example and must print the emulator's class and
 #     probabilities; the C program must need no C++ runtime;
-#   - the .deb: its file list, its version and its dependencies;
+#   - the manual page: `man ombrel_emulator` from the installed tree and
+#     from the .deb's files;
+#   - the .deb: its file list, its version and its dependencies, its
+#     pkg-config file, and lintian with no error and no warning;
 #   - the Windows .zip (preset "windows"): its file list, its emulator under
 #     wine, and the C program linked by MinGW against its archive.
 # Run after tools/test_windows.sh, whose wine prefix it reuses. Prints one
@@ -39,6 +42,14 @@ cmake --install build/release --prefix "$prefix" >/dev/null
 # shellcheck disable=SC2086
 expected=$("$prefix/bin/ombrel_emulator" ombr_classification --knowledge_path "$knowledge" --array $signal | report_to_line)
 [ -n "$expected" ] || fail "the installed emulator printed no classification"
+# man finds the page from the prefix's bin/ on PATH, as for /usr/local.
+man_page_covers() { # what, man's output
+  for section in SYNOPSIS OPTIONS "EXIT STATUS" ENVIRONMENT FILES EXAMPLES OMBREL_THREADS; do
+    grep -q "$section" <<<"$2" || fail "$1: no $section"
+  done
+}
+man_page_covers "man ombrel_emulator after cmake --install" \
+  "$(PATH="$prefix/bin:$PATH" MANPATH= man -P cat ombrel_emulator 2>&1)"
 
 # --- Consumers: CMake package and pkg-config -------------------------------
 cmake -S tests/package -B "$work/consumer" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -75,16 +86,29 @@ check_equal ".deb files" "$(dpkg-deb --contents "$deb" | awk '$6 !~ /\/$/ {print
 ./usr/lib/cmake/OmbrelClassifier/OmbrelClassifierTargets-release.cmake
 ./usr/lib/cmake/OmbrelClassifier/OmbrelClassifierTargets.cmake
 ./usr/lib/libombrel_classifier.a
-./usr/lib/pkgconfig/ombrel-classifier.pc
+./usr/lib/x86_64-linux-gnu/pkgconfig/ombrel-classifier.pc
 ./usr/share/doc/ombrel/LICENSE
 ./usr/share/doc/ombrel/README.md
+./usr/share/doc/ombrel/changelog.gz
 ./usr/share/doc/ombrel/copyright
+./usr/share/man/man1/ombrel_emulator.1.gz
 EOF2
 )"
 check_equal ".deb version" "$(dpkg-deb -f "$deb" Version)" "$version"
 # Only shared libraries the emulator loads: the C and C++ runtimes.
 depends=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//' | sort | tr '\n' ' ')
 check_equal ".deb dependencies" "$depends" "libc6 libgcc-s1 libstdc++6 "
+dpkg-deb -x "$deb" "$work/deb"
+man_page_covers "man ombrel_emulator from the .deb" "$(MANPATH="$work/deb/usr/share/man" man -P cat ombrel_emulator 2>&1)"
+# shellcheck disable=SC2046
+cc -std=c11 -Werror tests/package/classify.c \
+  $(PKG_CONFIG_PATH="$work/deb/usr/lib/x86_64-linux-gnu/pkgconfig" pkg-config --cflags --libs ombrel-classifier) \
+  -o "$work/classify_deb"
+# shellcheck disable=SC2086
+check_equal "classify.c (the .deb's pkg-config file)" "$("$work/classify_deb" "$knowledge" $signal)" "$expected"
+# Tags at the levels error and warning; lintian's notes about running as
+# root go to standard error.
+check_equal "lintian on the .deb" "$(lintian --fail-on none "$deb" 2>/dev/null | grep -E '^[EW]: ')" ""
 
 # --- Windows .zip -----------------------------------------------------------
 cmake --preset windows >/dev/null

@@ -1,6 +1,6 @@
 """Train the EMG gesture example knowledge with numpy alone.
 
-    /usr/bin/python3 tools/train_emg.py
+    python3 tools/train_emg.py
 
 Reads examples/emg/data/{0,1,2,3}.csv (64 EMG values and a label per row,
 rows in time order), trains on the first 70% of the rows of each file and

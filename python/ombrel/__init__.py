@@ -24,6 +24,7 @@ _EXPORTS = {
     "read_signals": ".signals",
     "Evaluation": ".evaluation",
     "evaluate": ".evaluation",
+    "write_html_report": ".report_html",
 }
 
 __all__ = sorted(_EXPORTS)

@@ -1,13 +1,19 @@
 """Classifies a labelled signal file and scores it.
 
-    python3 -m ombrel.evaluate KNOWLEDGE SIGNALS LABELS [--json OUT.json] [--plot OUT.png]
+    python3 -m ombrel.evaluate KNOWLEDGE SIGNALS [LABELS] [--json OUT.json] [--plot OUT.png]
                                [--first-label 0] [--class-names a,b,c,d]
+                               [--html OUT.html [--compare KNOWLEDGE2]]
 
 LABELS holds one class id (1 to 4; 0 to 3 with --first-label 0) per signal
 line, written as an integer or as an integral number in any float form (3,
 3.0, 3.000000000000000000e+00 as numpy.savetxt writes it). Prints the
 accuracy, the per-class precision, recall, F1 and support, and the confusion
 matrix (rows: the labels' class, columns: the class the library chose).
+Without LABELS, prints how many signals the library gave each class.
+
+--html writes the interactive report: one self-contained page with the
+figures, a signal table and the library's trace of each signal; --compare
+adds what a second knowledge changes on the same signals.
 """
 
 import argparse
@@ -71,6 +77,30 @@ def _write_plot(result, class_ids, probabilities, labels, path):
     except ImportError as error:
         raise OSError(None, "--plot needs matplotlib (%s); install python3-matplotlib" % error) from None
     plot_evaluation(result, class_ids, probabilities, labels, path)
+
+
+def distribution(class_ids, names):
+    """The table printed without labels: signals per class given."""
+    counts = np.bincount(class_ids, minlength=CLASS_COUNT + 1)[1:]
+    width = max(len(n) for n in names) + 2
+    out = ["signals: %d (no labels: the classes given)" % len(class_ids), "",
+           "%-*s %9s %9s" % (width, "class", "signals", "share")]
+    for k, name in enumerate(names):
+        out.append("%-*s %9d %8.2f%%" % (width, name, counts[k], 100.0 * counts[k] / max(1, len(class_ids))))
+    return "\n".join(out) + "\n"
+
+
+def command_line(argv):
+    """The command as the report's header shows it."""
+    import shlex
+    words = sys.argv[1:] if argv is None else list(argv)
+    return " ".join(["python3", "-m", "ombrel.evaluate"] + [shlex.quote(str(w)) for w in words])
+
+
+def _write_html(path, X, runs, labels, lines, signals_path, names, command):
+    from .report_html import Run, write_runs
+    write_runs(path, X, [Run(*run) for run in runs], labels, lines=lines, signals_path=signals_path,
+               class_names=names, command=command)
 
 
 def write_outputs(outputs):
@@ -141,7 +171,8 @@ def main(argv=None):
     parser = argparse.ArgumentParser(prog="python3 -m ombrel.evaluate", description=__doc__.split("\n")[0])
     parser.add_argument("knowledge", help="knowledge file")
     parser.add_argument("signals", help="signal file, one signal of 64 values per line")
-    parser.add_argument("labels", help="one class id (1 to 4) per signal line")
+    parser.add_argument("labels", nargs="?", help="one class id (1 to 4) per signal line; without "
+                        "it, the classes given are counted and the report shows no accuracy")
     parser.add_argument("--json", metavar="OUT.json", help="write the figures as JSON")
     parser.add_argument("--plot", metavar="OUT.png", help="draw the confusion matrix and the "
                         "histograms of the winning probability (the format follows the name's "
@@ -152,7 +183,15 @@ def main(argv=None):
     parser.add_argument("--class-names", metavar="A,B,C,D",
                         help="names of the four classes, in id order, for the table, the JSON and "
                              "the plot (default: the library's names)")
+    parser.add_argument("--html", metavar="OUT.html", help="write the interactive report: one HTML "
+                        "file that opens offline in a browser")
+    parser.add_argument("--compare", metavar="KNOWLEDGE2", help="with --html: compare with a second "
+                        "knowledge on the same signals")
     args = parser.parse_args(argv)
+    if args.compare and not args.html:
+        parser.error("--compare goes with --html OUT.html")
+    if args.labels is None and (args.json or args.plot):
+        parser.error("--json and --plot score the classes against labels: give LABELS")
     try:
         names = class_names_from(args.class_names)
     except ValueError as error:
@@ -160,14 +199,20 @@ def main(argv=None):
     started = time.monotonic()
     try:
         classifier = Classifier(args.knowledge)
-        X, _ = read_signals(args.signals)
-        labels = read_labels(args.labels, args.first_label)
+        second = Classifier(args.compare) if args.compare else None
+        X, lines = read_signals(args.signals)
         _warn_unless_standardised(classifier, X, args.signals)
-        if len(labels) != len(X):
-            raise ValueError("%s has %d labels for the %d signals of %s: give one per signal line"
-                             % (args.labels, len(labels), len(X), args.signals))
-        class_ids, probabilities = classify_with_progress(classifier, X, started)
-        result = evaluate(class_ids, labels, names)
+        labels = None
+        if args.labels is not None:
+            labels = read_labels(args.labels, args.first_label)
+            if len(labels) != len(X):
+                raise ValueError("%s has %d labels for the %d signals of %s: give one per signal line"
+                                 % (args.labels, len(labels), len(X), args.signals))
+        runs = [(classifier, args.knowledge, *classify_with_progress(classifier, X, started))]
+        if second is not None:
+            runs.append((second, args.compare, *classify_with_progress(second, X, started)))
+        class_ids, probabilities = runs[0][2:]
+        result = None if labels is None else evaluate(class_ids, labels, names)
     except OSError as error:
         print("error: %s: %s" % (error.filename, error.strerror) if error.filename and error.strerror
               else "error: %s" % error, file=sys.stderr)
@@ -179,11 +224,13 @@ def main(argv=None):
     except (KnowledgeError, ValueError) as error:
         print("error: %s" % error, file=sys.stderr)
         return 1
-    sys.stdout.write(result.table())
+    sys.stdout.write(result.table() if result is not None else distribution(class_ids, names))
     sys.stdout.flush()
     return write_outputs([
         (args.json, lambda path: _write_json(result, path)),
-        (args.plot, lambda path: _write_plot(result, class_ids, probabilities, labels, path))])
+        (args.plot, lambda path: _write_plot(result, class_ids, probabilities, labels, path)),
+        (args.html, lambda path: _write_html(path, X, runs, labels, lines, args.signals, names,
+                                             command_line(argv)))])
 
 
 class _CallableModule(types.ModuleType):

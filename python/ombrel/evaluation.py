@@ -89,6 +89,20 @@ class Evaluation:
             "class_names": list(self.class_names),
         }
 
+    def to_html(self, path, classifier, X, labels, **options) -> None:
+        """Writes the interactive report of this evaluation to path: one HTML
+        file with every script, style and datum inline. classifier and X
+        (float32 (n, 64)) are the knowledge and signals it scored, labels its
+        true class ids; they must give its confusion matrix. options: lines,
+        compare (a second Classifier), knowledge_path, compare_path,
+        signals_path, command (see ombrel.report_html.write_html_report)."""
+        from .report_html import write_html_report
+        again = evaluate(classifier.predict(X), labels)
+        if not np.array_equal(again.confusion_matrix, self.confusion_matrix):
+            raise ValueError("this classifier, these signals and labels give another confusion matrix "
+                             "than this evaluation's: pass the ones it scored")
+        write_html_report(path, classifier, X, labels, class_names=self.class_names, **options)
+
     def table(self) -> str:
         names = self.class_names
         width = max(len(n) for n in names) + 2

@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """Writes the command-line test cases of ombrel_emulator.
 
-Run from anywhere with /usr/bin/python3 (standard library only):
+Run from anywhere with python3 (standard library only):
 
-    /usr/bin/python3 tests/cli/make_cases.py
+    python3 tests/cli/make_cases.py
 
 It (re)writes, next to this script:
 
