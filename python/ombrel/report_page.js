@@ -103,17 +103,20 @@
   }
 
   // ---- filter, sort, page ------------------------------------------------
-  const filter = { truth: 0, given: 0, given2: 0, wrong: false, changed: false, traced: false, line: null };
+  const NO_FILTER = { truth: 0, given: 0, given2: 0, wrong: false, changed: false, traced: false, line: null, below: null };
+  const filter = Object.assign({}, NO_FILTER);
   let sortKey = "line", sortUp = true, view = new Uint32Array(0), page = 0;
   const keys = {};
   const columns = [{ key: "line", title: "Line" }];
   if (labels) columns.push({ key: "truth", title: "True" });
   columns.push({ key: "given", title: comparing ? "Given (K)" : "Given" });
   if (comparing) columns.push({ key: "given2", title: "Given (K2)" });
-  for (let k = 0; k < 4; k++) columns.push({ key: "p" + k, title: names[k] });
+  // A first click sorts the probabilities and changes highest first, the
+  // rest (the margin too: the closest calls) lowest first.
+  for (let k = 0; k < 4; k++) columns.push({ key: "p" + k, title: names[k], highFirst: true });
   columns.push({ key: "margin", title: "Margin" });
-  if (comparing) columns.push({ key: "delta", title: "Largest change" });
-  columns.push({ key: "trace", title: "Trace" });
+  if (comparing) columns.push({ key: "delta", title: "Largest change", highFirst: true });
+  columns.push({ key: "trace", title: "Trace", highFirst: true });
 
   function keyOf(key) {
     if (keys[key]) return keys[key];
@@ -145,6 +148,7 @@
       if (filter.changed && !changed[i]) continue;
       if (filter.traced && traceRow[i] < 0) continue;
       if (filter.line !== null && lines[i] !== filter.line) continue;
+      if (filter.below !== null && !(runs[0].margin[i] < filter.below)) continue;
       out[m++] = i;
     }
     view = out.slice(0, m);
@@ -292,8 +296,15 @@
     for (let j = 0; j < BINS; j++) {
       const x = L + j * bw;
       const hr = right[j] * scale, hw = wrong[j] * scale;
-      if (hr > 0) s.append(svg("rect", { x: x + 0.5, y: H - B - hr, width: bw - 1, height: hr, fill: labels ? "var(--right)" : "var(--accent)" }));
-      if (hw > 0) s.append(svg("rect", { x: x + 0.5, y: H - B - hr - hw, width: bw - 1, height: hw, fill: "var(--wrong)" }));
+      const range = (j / BINS).toFixed(2) + " to " + ((j + 1) / BINS).toFixed(2) + ": ";
+      if (hr > 0) {
+        s.append(svg("rect", { x: x + 0.5, y: H - B - hr, width: bw - 1, height: hr, fill: labels ? "var(--right)" : "var(--accent)" }));
+        s.lastChild.append(svg("title", null, range + count(right[j]) + (labels ? " right" : "")));
+      }
+      if (hw > 0) {
+        s.append(svg("rect", { x: x + 0.5, y: H - B - hr - hw, width: bw - 1, height: hw, fill: "var(--wrong)" }));
+        s.lastChild.append(svg("title", null, range + count(wrong[j]) + " wrong"));
+      }
     }
     s.append(svg("line", { x1: L, y1: H - B, x2: W - R, y2: H - B, stroke: "#999" }),
       svg("text", { x: L, y: H - 6, "text-anchor": "middle" }, "0"), svg("text", { x: (L + W - R) / 2, y: H - 6, "text-anchor": "middle" }, "0.5"),
@@ -332,10 +343,10 @@
   }
 
   function setFilter(values) {
-    Object.assign(filter, { truth: 0, given: 0, given2: 0, wrong: false, changed: false, traced: false, line: null }, values);
+    Object.assign(filter, NO_FILTER, values);
     for (const [key, control] of Object.entries(table.controls)) {
       if (control.type === "checkbox") control.checked = filter[key];
-      else if (key === "line") control.value = filter.line === null ? "" : String(filter.line);
+      else if (key === "line" || key === "below") control.value = filter[key] === null ? "" : String(filter[key]);
       else control.value = String(filter[key]);
     }
     applyFilter();
@@ -352,6 +363,7 @@
     if (filter.changed) parts.push("changed class");
     if (filter.traced) parts.push("traced");
     if (filter.line !== null) parts.push("line " + filter.line);
+    if (filter.below !== null) parts.push("margin below " + filter.below);
     table.note.textContent = parts.length ? "filter: " + parts.join(", ") : "";
     table.note.hidden = parts.length === 0;
   }
@@ -367,14 +379,18 @@
     const line = el("input", { type: "number", id: "filter-line", min: 1, style: "width: 8em", placeholder: "line",
       onchange: () => { filter.line = line.value === "" ? null : Number(line.value); applyFilter(); describe(); } });
     table.controls.line = line;
-    controls.append(el("label", null, "Line ", line),
-      el("button", { type: "button", id: "clear-filter", onclick: () => setFilter({}) }, "clear"));
+    const below = el("input", { type: "number", id: "filter-margin", min: 0, max: 1, step: 0.05, style: "width: 6em",
+      onchange: () => { filter.below = below.value === "" ? null : Number(below.value); applyFilter(); describe(); } });
+    table.controls.below = below;
+    controls.append(el("label", null, "Line ", line), el("label", null, "Margin below ", below),
+      el("button", { type: "button", id: "clear-filter", onclick: () => setFilter({}) }, "clear"),
+      el("button", { type: "button", id: "download", onclick: download, title: "the rows the filter shows, in this order" }, "download CSV"));
     table.count = el("span", { id: "row-count" });
     table.note = el("span", { class: "filter-note", hidden: true });
     const head = el("tr");
     for (const c of columns) {
       head.append(el("th", { "data-key": c.key, onclick: () => {
-        if (sortKey === c.key) sortUp = !sortUp; else { sortKey = c.key; sortUp = c.key === "line"; }
+        if (sortKey === c.key) sortUp = !sortUp; else { sortKey = c.key; sortUp = !c.highFirst; }
         sortView();
       } }, c.title));
     }
@@ -387,6 +403,26 @@
   }
 
   function className(id) { return names[id - 1]; }
+
+  // Every column of the rows shown, probabilities with all their digits.
+  function download() {
+    const quote = (text) => /[",\r\n]/.test(text) ? '"' + text.replace(/"/g, '""') + '"' : text;
+    const out = [columns.filter((c) => c.key !== "trace").map((c) => quote(c.title)).join(",")];
+    for (const i of view) {
+      const row = [String(lines[i])];
+      if (labels) row.push(quote(className(labels[i])));
+      row.push(quote(className(runs[0].given[i])));
+      if (comparing) row.push(quote(className(runs[1].given[i])));
+      for (let k = 0; k < 4; k++) row.push(String(runs[0].p[4 * i + k]));
+      row.push(String(runs[0].margin[i]));
+      if (comparing) row.push(String(delta[i]));
+      out.push(row.join(","));
+    }
+    const link = el("a", { href: URL.createObjectURL(new Blob([out.join("\n") + "\n"], { type: "text/csv" })), download: "signals.csv" });
+    document.body.append(link);
+    link.click();
+    link.remove();
+  }
 
   function drawTable() {
     const pages = Math.max(1, Math.ceil(view.length / PAGE_ROWS));

@@ -6,7 +6,6 @@ report takes to become interactive."""
 import json
 import os
 import re
-import shutil
 import subprocess
 import sys
 import time
@@ -115,6 +114,14 @@ def test_emg_report_against_the_package(browser, tmp_path, second_knowledge):
     row = browser.find_element(By.CSS_SELECTOR, "#signal-table tbody tr")
     i = int(row.get_attribute("data-index"))
     assert labels[i] == 4 and given[i] == 1
+    # Their CSV: a row each, the probabilities' every digit.
+    browser.execute_script("const made = URL.createObjectURL; window.blobs = [];"
+                           "URL.createObjectURL = (b) => { window.blobs.push(b); return made(b); };")
+    browser.find_element(By.ID, "download").click()
+    csv = browser.execute_async_script("window.blobs[0].text().then(arguments[0])").splitlines()
+    assert len(csv) == 1 + expected["confusion_matrix"][3][0]
+    assert csv[1].split(",")[:8] == [str(lines[i]), "NoSign", "Scissors", expected["class_names"][given2[i] - 1]] + \
+        [repr(float(p)) for p in k.predict_proba(X[i])]
     row.click()
     for classifier, run in ((k, "K"), (k2, "K2")):
         column = browser.find_element(By.CSS_SELECTOR, "#signal-view .trace[data-run='%s']" % run)
@@ -126,6 +133,13 @@ def test_emg_report_against_the_package(browser, tmp_path, second_knowledge):
         assert column.find_element(By.CLASS_NAME, "decision").text.startswith(
             expected["class_names"][t["class_id"] - 1])
     browser.save_screenshot(str(SCREENSHOT))
+
+    # Sorted by margin, the first row holds the smallest.
+    browser.find_element(By.CSS_SELECTOR, "#clear-filter").click()
+    browser.find_element(By.CSS_SELECTOR, "#signal-table th[data-key='margin']").click()
+    top2 = np.sort(k.predict_proba(X).astype(np.float64), axis=1)[:, -2:]
+    first = browser.find_element(By.CSS_SELECTOR, "#signal-table tbody tr")
+    assert first.find_elements(By.TAG_NAME, "td")[-3].text == "%.4f" % np.min(top2[:, 1] - top2[:, 0])
 
     changed = int(np.sum(given != given2))
     assert int(browser.find_element(By.ID, "changed-count").text.replace(",", "")) == changed > 0
@@ -139,7 +153,8 @@ def test_emg_report_against_the_package(browser, tmp_path, second_knowledge):
 def test_text_from_files_stays_text(browser, tmp_path):
     evil = "<img src=x onerror=alert(1)>"
     signals = tmp_path / "<b>signals.csv"
-    shutil.copy(EMG / "signals.csv", signals)
+    rows = (EMG / "signals.csv").read_text().splitlines(keepends=True)
+    signals.write_text("".join(["nan," * 64 + "\n"] + rows[1:]))
     report = tmp_path / "evil.html"
     evaluate_command(EMG / "knowledge.bin", signals, "--class-names", ",".join([evil, "Rock", "Paper", "x&amp;"]),
                      "--html", report, cwd=tmp_path)
@@ -147,6 +162,17 @@ def test_text_from_files_stays_text(browser, tmp_path):
     page = browser.find_element(By.TAG_NAME, "body").text
     assert evil in page and "x&amp;" in page and str(signals) in page
     assert browser.find_elements(By.CSS_SELECTOR, "img, b") == []
+    # A signal of NaN: NaN as the command prints it, all through its trace.
+    row = browser.find_element(By.CSS_SELECTOR, "#signal-table tbody tr")
+    assert [td.text for td in row.find_elements(By.TAG_NAME, "td")][2:] == ["nan"] * 5 + ["open"]
+    row.click()
+    hidden = browser.find_elements(By.CSS_SELECTOR, "#signal-view .hidden-value")
+    assert len(hidden) == 23 and {e.text for e in hidden} == {"nan"}
+    # The closest calls: margin below 0.1 (never a NaN's).
+    browser.find_element(By.ID, "filter-margin").send_keys("0.1\n")
+    top2 = np.sort(ombrel.Classifier(str(EMG / "knowledge.bin")).predict_proba(
+        ombrel.read_signals(str(signals))[0]).astype(np.float64), axis=1)[:, -2:]
+    assert shown_count(browser) == np.sum(top2[:, 1] - top2[:, 0] < 0.1) > 0
     # Without labels: no accuracy, the distribution instead.
     assert browser.find_elements(By.ID, "accuracy") == []
     assert len(browser.find_elements(By.CSS_SELECTOR, "#distribution tbody tr")) == 4
