@@ -1,5 +1,6 @@
 """The HTML report's file: self-contained, its data inert inside the page,
 the signals it keeps traces for; the command's forms around --html."""
+import base64
 import json
 import re
 import subprocess
@@ -36,7 +37,7 @@ def test_page_is_self_contained_and_its_data_inert(tmp_path):
     assert data["signals"]["line_count"] == 3489 and data["signals"]["window"] == [1, 50]
     assert data["runs"][0]["summary"]["confusion_matrix"][1] == \
         np.bincount(classifier.predict(X), minlength=5)[1:].tolist()
-    floats = np.frombuffer(__import__("base64").b64decode(data["runs"][1]["traces"]["hidden"]), "<f4")
+    floats = np.frombuffer(base64.b64decode(data["runs"][1]["traces"]["hidden"]), "<f4")
     assert np.array_equal(floats[:classifier.unit_count_], classifier.trace(X[0])["hidden"])
 
 
