@@ -169,6 +169,9 @@ def test_form_imports_and_agrees_with_the_module(name, tmp_path):
     assert "check: 400 signals: classes agree on" in out and "FAILED" not in out
     if name.endswith("64_to_64"):
         assert "into the hidden layer's weights" in out
+    if name == "outside_standardisation":             # the same from Python
+        floats = knowledge.from_onnx(tmp_path / "m.onnx", means=net["mean"], stds=net["std"])
+        assert floats.tobytes() == (tmp_path / "k.bin").read_bytes()
     x, _ = ombrel.read_signals(tmp_path / "signals.csv")
     expected = reference(x.astype(np.float64))
     clf = ombrel.Classifier(tmp_path / "k.bin")

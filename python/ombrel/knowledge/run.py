@@ -6,6 +6,11 @@ unit 0, 1, ...); tanh and exp computed in float64 and rounded to float32.
 numpy's dot and matmul choose their own summation order, so the sums are
 written as loops over inputs, each step one float32 operation on a whole
 column of signals.
+
+For tools that run where the compiled engine is not built (training
+scripts, tests that need an independent reference). Its bits equal the
+compiled library's (tests/python/test_forward_bits.py, a million signals
+with special values); the import check classifies with the library itself.
 """
 
 from __future__ import annotations
