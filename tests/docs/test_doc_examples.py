@@ -3,12 +3,13 @@ runs against the build, page by page, in order, in a scratch directory of
 the page's own (docs/testing.md says how a block is run and marked).
 
 The build is OMBREL_BUILD_DIR (ctest sets it), else build/release; the
-scratch directory holds the source tree's examples/, tools/, python/, tests/
-and bench/, the build as build/release, and bin/ with the build's
-ombrel_emulator and this interpreter as python3, first on PATH."""
+scratch directory holds copies of the source tree's examples/, tools/,
+python/, tests/ and bench/ (so that no block writes into the tree), the
+build as build/release, and bin/ with the build's ombrel_emulator and this
+interpreter as python3, first on PATH."""
 import os
 import re
-import shlex
+import shutil
 import subprocess
 import sys
 from pathlib import Path
@@ -59,7 +60,8 @@ def scratch_for(page, tmp_path_factory):
     if page not in _scratch:
         d = tmp_path_factory.mktemp(page.stem)
         for name in ("examples", "tools", "python", "tests", "bench"):
-            (d / name).symlink_to(ROOT / name)
+            shutil.copytree(ROOT / name, d / name, symlinks=True,
+                            ignore=shutil.ignore_patterns("__pycache__"))
         (d / "build").mkdir()
         (d / "build" / "release").symlink_to(BUILD)
         (d / "bin").mkdir()
