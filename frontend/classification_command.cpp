@@ -1,9 +1,11 @@
+#include "classification_command.h"
+
 #include "classifier.h"
 #include "command_line.h"
-#include "emulator.h"
 #include "error_blocks.h"
 #include "knowledge_file.h"
 #include "report.h"
+#include "signal_file_mode.h"
 
 namespace {
 

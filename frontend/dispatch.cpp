@@ -1,6 +1,8 @@
+#include "dispatch.h"
+
+#include "classification_command.h"
 #include "classifier.h"
 #include "command_line.h"
-#include "emulator.h"
 #include "error_blocks.h"
 #include "output_writer.h"
 

@@ -2,7 +2,7 @@
 
 #include "classifier.h"
 #include "error_blocks.h"
-#include "input_file.h"
+#include "signal_file/input_file.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -24,8 +24,9 @@ int print_not_matching(LibraryStatus status) noexcept
 
 int load_knowledge_file(const char* path) noexcept
 {
-    bool empty = false;
-    std::FILE* file = path != nullptr ? open_input_file(path, &empty) : nullptr;
+    std::uint64_t size = 0;
+    std::FILE* file = path != nullptr ? open_input_file(path, &size) : nullptr;
+    const bool empty = size == 0;
     if (file == nullptr) {
         return print_error(ErrorBlock::KNOWLEDGE_NOT_OPENED);
     }

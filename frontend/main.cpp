@@ -1,4 +1,4 @@
-#include "emulator.h"
+#include "dispatch.h"
 #include "output_writer.h"
 
 #include <csignal>

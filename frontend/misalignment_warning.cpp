@@ -9,11 +9,10 @@ void misalignment_text(char* text, std::size_t size, std::int64_t line, std::int
                         line, values, values == 1 ? "" : "s");
 }
 
-void warn_misaligned(std::int64_t line, std::int32_t values) noexcept
+bool warn_misaligned(std::int64_t line, std::int32_t values) noexcept
 {
     char text[96];
     misalignment_text(text, sizeof text, line, values);
-    // Nothing to do if standard error cannot take it: the report and the
-    // exit status do not depend on the warning.
-    (void)std::fprintf(stderr, "ombrel_emulator: warning: %s\n", text);
+    // Standard error is unbuffered: a failed write shows in the result.
+    return std::fprintf(stderr, "ombrel_emulator: warning: %s\n", text) > 0 && std::fflush(stderr) == 0;
 }

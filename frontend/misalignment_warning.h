@@ -12,7 +12,8 @@
 void misalignment_text(char* text, std::size_t size, std::int64_t line, std::int32_t values) noexcept;
 
 // The command's one line on standard error for it, prefixed by the program's
-// name. The report is unchanged by it.
-void warn_misaligned(std::int64_t line, std::int32_t values) noexcept;
+// name. The report is unchanged by it. False when the line could not be
+// written: the command then fails as after any failed write.
+bool warn_misaligned(std::int64_t line, std::int32_t values) noexcept;
 
 #endif

@@ -79,6 +79,11 @@ bool output_failed() noexcept
     return writer.failed;
 }
 
+void output_fail() noexcept
+{
+    writer.failed = true;
+}
+
 bool output_finish() noexcept
 {
     drain();

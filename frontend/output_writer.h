@@ -22,6 +22,10 @@ void output_fixed2(float value) noexcept;       // "%.2f" of the value widened t
 // True once a write to standard output has failed; later output is dropped.
 bool output_failed() noexcept;
 
+// Counts a failed write of the run's other output (a warning on standard
+// error) as a failed write of the report: output_failed() from now on.
+void output_fail() noexcept;
+
 // Flushes everything to standard output. False when any write failed.
 bool output_finish() noexcept;
 

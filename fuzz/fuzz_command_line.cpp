@@ -11,7 +11,7 @@
 // never fails, and a run leaves no file open. A signal-file command runs
 // twice, on the sequential pass and on the threaded one with blocks of a
 // size taken from the input, and both give the same output and status.
-#include "emulator.h"
+#include "dispatch.h"
 #include "knowledge_file.h"
 #include "output_writer.h"
 

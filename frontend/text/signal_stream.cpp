@@ -25,6 +25,12 @@ void signal_stream_init_buffer(SignalStream* s, std::FILE* file, char* storage,
     s->drained = false;
     s->read_failed = false;
     s->end_seen = false;
+    s->unread_limit = UINT64_MAX;
+}
+
+void signal_stream_limit(SignalStream* s, std::uint64_t bytes) noexcept
+{
+    s->unread_limit = bytes;
 }
 
 void signal_stream_init(SignalStream* s, std::FILE* file) noexcept
@@ -44,6 +50,7 @@ void signal_stream_init_memory(SignalStream* s, const char* bytes, std::size_t s
     s->drained = true;
     s->read_failed = false;
     s->end_seen = false;
+    s->unread_limit = 0;
 }
 
 bool signal_stream_at_eof(const SignalStream* s) noexcept
@@ -62,9 +69,17 @@ bool signal_stream_refill(SignalStream* s) noexcept
         s->next = 0;
         s->filled = unread;
     }
-    const std::size_t wanted = s->capacity - s->filled;
+    std::size_t wanted = s->capacity - s->filled;
+    if (wanted > s->unread_limit) {
+        wanted = static_cast<std::size_t>(s->unread_limit);
+        if (wanted == 0) {
+            s->drained = true; // the limit is the end of the file
+            return false;
+        }
+    }
     const std::size_t got = std::fread(s->data + s->filled, 1, wanted, s->file);
     s->filled += got;
+    s->unread_limit -= got;
     if (got < wanted) {
         // Like the C library's streams, nothing is read after the end of the
         // file or an error: both flags stay as they are.

@@ -4,6 +4,7 @@
 #define OMBREL_SIGNAL_STREAM_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 struct SignalStream {
@@ -16,6 +17,7 @@ struct SignalStream {
     bool drained;          // the file gave its last byte (end reached or read error)
     bool read_failed;      // the reading stopped on an error, not at the end
     bool end_seen;         // a character was asked for past the end of the file
+    std::uint64_t unread_limit; // bytes the stream may still take from the file; the rest is as if absent
 };
 
 // Bytes of the buffer that signal_stream_init uses.
@@ -28,6 +30,11 @@ void signal_stream_init(SignalStream* s, std::FILE* file) noexcept;
 // The same over caller-owned storage of at least 16 bytes.
 void signal_stream_init_buffer(SignalStream* s, std::FILE* file, char* storage,
                                std::size_t capacity) noexcept;
+
+// Reads no more than `bytes` further bytes from the file: the file ends
+// there for the stream (a reader that must not see bytes appended after a
+// size was taken). Without it, the stream reads to the file's end.
+void signal_stream_limit(SignalStream* s, std::uint64_t bytes) noexcept;
 
 // Over bytes already in memory, as a file holding exactly them: the stream
 // starts drained, so it never reads a file and never writes to `bytes`,

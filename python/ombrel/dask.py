@@ -56,8 +56,10 @@ def predict(array, knowledge):
 def read_signals(paths, begin=None, end=None):
     """Signals of many files as the command reads each: (X float32 (n, 64),
     line numbers int64 (n,)), one block per file, in the order given (block
-    sizes are known once computed). Each file raises SignalFileError as
-    ombrel.read_signals does."""
+    sizes are known once computed). Each file is read by ombrel.read_signals,
+    through the command's own reader on the command's threads
+    (OMBREL_THREADS) and without the GIL, and raises SignalFileError as it
+    does."""
     parts = [dask.delayed(_read_signals, nout=2, pure=True)(path, begin, end) for path in paths]
     X = da.concatenate([da.from_delayed(x, (np.nan, INPUT_LENGTH), np.float32) for x, _ in parts])
     lines = da.concatenate([da.from_delayed(n, (np.nan,), np.int64) for _, n in parts])

@@ -49,9 +49,15 @@ def read_signals(path, begin=None, end=None):
     A line is what ends with a line feed; each signal is the next 64 values,
     each followed by one separator. Raises SignalFileError where the command
     fails, with its message. Warns with SignalAlignmentWarning, naming the
-    line, where the command warns that signals do not start at line starts."""
+    line, where the command warns that signals do not start at line starts.
+
+    The file is read with the command's threads (OMBREL_THREADS); other
+    Python threads run meanwhile."""
+    encoded = os.fsencode(path)
+    if b"\0" in encoded:
+        raise ValueError("embedded null byte in the signal file's path %r" % (path,))
     x, lines, message, line, misaligned = engine().read_signals(
-        os.fsencode(path), _bound("begin", begin), _bound("end", end))
+        encoded, _bound("begin", begin), _bound("end", end))
     if misaligned is not None:
         warnings.warn("%s: %s" % (os.fsdecode(path), misaligned), SignalAlignmentWarning, stacklevel=2)
     if message is not None:

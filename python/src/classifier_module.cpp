@@ -1,15 +1,13 @@
 // ombrel._classifier: the re-entrant engine and the command's signal-file
-// reader for Python. Every classification runs on a copy of the engine's
+// component for Python. Every classification runs on a copy of the engine's
 // context, so calls from any number of threads share only the read-only
 // knowledge; the GIL is released while they classify.
 #include "classifier_context.h"
 #include "error_blocks.h"
-#include "input_file.h"
-#include "line_count.h"
-#include "line_tally.h"
 #include "misalignment_warning.h"
-#include "signal_line.h"
-#include "signal_stream.h"
+#include "signal_file/pass_settings.h"
+#include "signal_file/signal_file.h"
+#include "signal_file_error.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -17,15 +15,13 @@
 
 #include <cstdint>
 #include <cstring>
-#include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace py = pybind11;
-
-static_assert(SIGNAL_LINE_VALUES == INPUT_LENGTH);
 
 namespace {
 
@@ -111,32 +107,68 @@ struct Engine {
     }
 };
 
-// The command's error block, the signal file's path as its detail, and the
-// failing line (or None).
-py::tuple failure(ErrorBlock block, const std::string& path, py::object line = py::none())
+// The command's error block, the signal file's path as its detail.
+std::string failure_message(SignalFileStatus status, const std::string& path)
 {
     std::string message;
-    for (const char* const* text = error_block_lines(block); *text != nullptr; ++text) {
+    for (const char* const* text = error_block_lines(signal_file_error_block(status)); *text != nullptr; ++text) {
         // No signal-file block carries a number.
         message += error_line_detail(*text) == 1 ? path.c_str() : *text;
     }
-    return py::make_tuple(py::none(), py::none(), message, line, py::none());
+    return message;
 }
 
-// The line count, or the failure's tuple.
-std::optional<py::tuple> count_lines(const std::string& path, std::FILE* file, std::int64_t* count)
+// The window's signals as the sink receives them.
+struct Collected {
+    std::vector<float> values;
+    std::vector<std::int64_t> lines;
+    bool out_of_memory = false;
+};
+
+bool collect(void* context, const SignalRecord& record) noexcept
 {
-    const LineCount counted = count_line_feeds(path.c_str(), file);
-    switch (counted.outcome) {
-    case LineCountOutcome::COUNTED:
-        *count = counted.line_feeds;
-        return std::nullopt;
-    case LineCountOutcome::NOT_OPENED:
-        return failure(ErrorBlock::SIGNAL_FILE_NOT_OPENED, path);
-    case LineCountOutcome::READ_FAILED:
-        break;
+    auto* collected = static_cast<Collected*>(context);
+    try {
+        collected->values.insert(collected->values.end(), record.values, record.values + INPUT_LENGTH);
+        collected->lines.push_back(record.line);
+    } catch (const std::bad_alloc&) {
+        collected->out_of_memory = true;
+        return false;
     }
-    return failure(ErrorBlock::SIGNAL_UNREADABLE, path);
+    return true;
+}
+
+// Room for the window's rows: a signal takes at least two bytes per value,
+// so the file's size bounds the rows whatever the window says.
+void reserve_rows(const SignalFile& file, Collected* collected) noexcept
+{
+    const std::int64_t bound = static_cast<std::int64_t>(file.size / (2 * INPUT_LENGTH - 1)) + 1;
+    const std::int64_t rows = file.end >= file.begin ? file.end - file.begin + 1 : 0;
+    try {
+        collected->values.reserve(static_cast<std::size_t>(rows < bound ? rows : bound) * INPUT_LENGTH);
+        collected->lines.reserve(static_cast<std::size_t>(rows < bound ? rows : bound));
+    } catch (const std::bad_alloc&) {
+        // The rows are then collected as they come.
+    }
+}
+
+// Opens, settles and reads the file through the signal-file component, on
+// the threads the command would use. Runs without the GIL.
+SignalFileOutcome read_through_component(const char* path, const SignalWindowStep* steps, int step_count,
+                                         int threads, Collected* collected) noexcept
+{
+    SignalFile file;
+    SignalFileOutcome outcome = signal_file_open(&file, path);
+    if (outcome.status == SignalFileStatus::COMPLETE) {
+        outcome = signal_file_settle(&file, steps, step_count);
+    }
+    if (outcome.status == SignalFileStatus::COMPLETE) {
+        reserve_rows(file, collected);
+        const SignalReadSettings settings{nullptr, 0, threads, signal_pass_block_bytes()};
+        outcome = signal_file_read(&file, settings, {collect, collected});
+    }
+    signal_file_close(&file);
+    return outcome;
 }
 
 // Reads the signals of lines begin to end (counted from 1) as the command's
@@ -149,96 +181,49 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
                        std::optional<std::int64_t> end)
 {
     const std::string path = path_bytes;
-    bool empty = false;
-    std::FILE* file = open_input_file(path.c_str(), &empty);
-    if (file == nullptr) {
-        return failure(ErrorBlock::SIGNAL_FILE_NOT_OPENED, path);
+    if (path.find('\0') != std::string::npos) {
+        throw py::value_error("embedded null byte in the signal file's path");
     }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
-    if (empty) {
-        return failure(ErrorBlock::FILE_EMPTY, path);
+    const ThreadSetting threads = signal_pass_threads();
+    if (threads.invalid != nullptr) {
+        char text[160];
+        thread_setting_message(text, sizeof text, threads.invalid);
+        throw py::value_error(std::string(text, std::strlen(text) - 1));
     }
     // The command's window checks, begin first.
-    if (begin && *begin <= 0) {
-        return failure(ErrorBlock::BEGIN_NOT_POSITIVE, path);
+    SignalWindowStep steps[2];
+    int step_count = 0;
+    if (begin) {
+        steps[step_count++] = {false, *begin};
     }
-    const std::int64_t first = begin.value_or(1);
-    std::int64_t last = 0;
     if (end) {
-        if (*end <= 0) {
-            return failure(ErrorBlock::END_NOT_POSITIVE, path);
-        }
-        if (*end < first) {
-            return failure(ErrorBlock::WINDOW_REVERSED, path);
-        }
-        std::int64_t count = 0;
-        if (auto failed = count_lines(path, file, &count)) {
-            return *failed;
-        }
-        if (count < *end) {
-            return failure(ErrorBlock::END_BEYOND_FILE, path);
-        }
-        last = *end;
-    } else if (auto failed = count_lines(path, file, &last)) {
-        return *failed;
+        steps[step_count++] = {true, *end};
     }
-    // count_line_feeds reads through one static block: it runs only while
-    // the GIL is held. The reading below uses a buffer of its own.
-
-    // A signal takes at least two bytes per value, so the file's size bounds
-    // the rows that can be read whatever the window says.
-    std::vector<float> values;
-    std::vector<std::int64_t> lines;
-    std::int64_t failed_line = 0;
-    bool at_eof = false;
-    LineTally tally;
-    line_tally_start(&tally, 1);
+    Collected collected;
+    SignalFileOutcome outcome{};
     {
         py::gil_scoped_release unlocked;
-        std::fseek(file, 0, SEEK_END);
-        const long size = std::ftell(file);
-        std::rewind(file);
-        const std::int64_t bound = size / (2 * INPUT_LENGTH - 1) + 1;
-        const std::int64_t rows = last >= first ? last - first + 1 : 0;
-        values.reserve(static_cast<std::size_t>(rows < bound ? rows : bound) * INPUT_LENGTH);
-        constexpr std::size_t BUFFER_SIZE = std::size_t{1} << 18;
-        const std::unique_ptr<char[]> buffer(new char[BUFFER_SIZE]);
-        SignalStream stream;
-        signal_stream_init_buffer(&stream, file, buffer.get(), BUFFER_SIZE);
-        float signal[INPUT_LENGTH];
-        for (std::int64_t j = 0; j < last; ++j) {
-            // As the command: a signal a read error may have cut short fails.
-            if (!read_signal_line_tallied(&stream, signal, &tally) || signal_stream_cut_short(&stream)) {
-                failed_line = j + 1;
-                at_eof = signal_stream_at_eof(&stream);
-                break;
-            }
-            if (j >= first - 1) {
-                values.insert(values.end(), signal, signal + INPUT_LENGTH);
-                lines.push_back(j + 1);
-            }
-        }
-        if (failed_line == 0) {
-            line_tally_finish(&stream, &tally);
-        }
+        outcome = read_through_component(path.c_str(), steps, step_count, threads.threads, &collected);
+    }
+    if (collected.out_of_memory) {
+        throw std::bad_alloc();
     }
     py::object warning = py::none();
-    if (tally.off_line != 0) {
+    if (outcome.misaligned_line != 0) {
         char text[96];
-        misalignment_text(text, sizeof text, tally.off_line, tally.off_values);
+        misalignment_text(text, sizeof text, outcome.misaligned_line, outcome.misaligned_values);
         warning = py::str(text);
     }
-    if (failed_line != 0) {
-        py::tuple failed = failure(at_eof ? ErrorBlock::SIGNALS_RUN_OUT : ErrorBlock::SIGNAL_UNREADABLE, path,
-                                   py::int_(failed_line));
-        return py::make_tuple(failed[0], failed[1], failed[2], failed[3], warning);
+    if (outcome.status != SignalFileStatus::COMPLETE) {
+        py::object line = outcome.failing_line != 0 ? py::object(py::int_(outcome.failing_line)) : py::none();
+        return py::make_tuple(py::none(), py::none(), failure_message(outcome.status, path), line, warning);
     }
-    const auto n = static_cast<py::ssize_t>(lines.size());
+    const auto n = static_cast<py::ssize_t>(collected.lines.size());
     py::array_t<float> x({n, static_cast<py::ssize_t>(INPUT_LENGTH)});
     py::array_t<std::int64_t> line_numbers(n);
     if (n > 0) {
-        std::memcpy(x.mutable_data(), values.data(), values.size() * sizeof(float));
-        std::memcpy(line_numbers.mutable_data(), lines.data(), lines.size() * sizeof(std::int64_t));
+        std::memcpy(x.mutable_data(), collected.values.data(), collected.values.size() * sizeof(float));
+        std::memcpy(line_numbers.mutable_data(), collected.lines.data(), collected.lines.size() * sizeof(std::int64_t));
     }
     return py::make_tuple(x, line_numbers, py::none(), py::none(), warning);
 }

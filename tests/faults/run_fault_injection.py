@@ -83,8 +83,8 @@ def traced_calls(emulator_command, files, workdir, env=None):
     return calls
 
 
-def inject_all(emulator_command, files, clean, workdir, failures, label):
-    calls = traced_calls(emulator_command, files, workdir)
+def inject_all(emulator_command, files, clean, workdir, failures, label, env=None):
+    calls = traced_calls(emulator_command, files, workdir, env)
     for name, errors in ERRORS.items():
         seen = calls.get(name, [])
         if name == "write":
@@ -97,7 +97,7 @@ def inject_all(emulator_command, files, clean, workdir, failures, label):
             for error in errors:
                 command = ["strace", "-o", "/dev/null", "-e", "trace=" + name,
                            "-e", "inject=%s:error=%s:when=%d" % (name, error, number)] + emulator_command
-                status, stdout, stderr = run(command)
+                status, stdout, stderr = run(command, env=env)
                 failures.runs += 1
                 what = "%s: %s %s call %d: exit %d, stderr %r" % (label, name, error, number, status, stderr[:200])
                 failures.check(status in (0, 1), what + " (killed or unexpected status)")
@@ -141,14 +141,27 @@ def stopped_run(emulator_command, call, number, change, env=None):
     return pid is not None, process.returncode, stdout, stderr
 
 
+def own_reads(command, signals, workdir, env):
+    """The 1-based numbers of the read calls on the signal file, split into
+    the line count's (its own stream, opened second) and the run's after the
+    count (seeking the end at the open may read too)."""
+    trace = os.path.join(workdir, "reads.txt")
+    subprocess.run(["strace", "-y", "-o", trace, "-e", "trace=read"] + command,
+                   capture_output=True, timeout=TIMEOUT, check=True, env=env)
+    fds = []
+    with open(trace, encoding="utf-8", errors="replace") as f:
+        calls = [re.match(r"read\((\d+)<([^>]*)>", line) for line in f if line.startswith("read(")]
+    for number, match in enumerate(calls, 1):
+        if match and match.group(2) == signals:
+            fds.append((match.group(1), number))
+    run_fd = min(int(fd) for fd, _ in fds)
+    count = [n for fd, n in fds if int(fd) != run_fd]
+    return count, [n for fd, n in fds if int(fd) == run_fd and n > count[-1]]
+
+
 def changing_files(emulator, knowledge, signals, clean, workdir, failures):
-    """The single-threaded pass: the line count's own stream, then the reading."""
-    sequential = dict(os.environ, OMBREL_THREADS="1")
+    """The line count's own stream, then the reading, alike on one thread and on two."""
     command = [emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", signals]
-    calls = traced_calls(command, [signals], workdir, sequential)
-    count_close = calls["close"].index(True) + 1           # the line count's stream
-    seeks = [i + 1 for i, own in enumerate(calls["lseek"]) if own]
-    before_count = seeks[-1]                                # the run's stream back at its start
     with open(signals, "rb") as f:
         original = f.read()
 
@@ -171,35 +184,81 @@ def changing_files(emulator, knowledge, signals, clean, workdir, failures):
         os.replace(other, signals)
 
     header_end = clean.index(b"\t\"results\": [\n") + len(b"\t\"results\": [\n")
-    for name, call, number, change in (("shrunk after the count", "close", count_close, shrink),
-                                       ("grown after the count", "close", count_close, grow),
-                                       ("replaced before the count", "lseek", before_count, replace)):
-        restore()
-        stopped, status, stdout, stderr = stopped_run(command, call, number, change, sequential)
-        failures.runs += 1
-        what = "%s: exit %d, stderr %r, output ends %r" % (name, status, stderr[:200], stdout[-120:])
-        failures.check(stopped, name + ": the program never stopped")
-        if name.startswith("shrunk"):
-            failures.check(status == 1 and stderr == b"" and stdout.startswith(clean[:header_end]) and
-                           b"Error: incompatibility between required and number of data in file" in stdout, what)
-        elif name.startswith("grown"):
-            failures.check(status == 0 and stdout == clean and stderr == b"", what)
-        else:
-            failures.check(status == 1 and stderr == b"" and
-                           stdout == b"Error: could not open file !\nCheck path of file and/or name of file is correct.\n",
-                           what)
+    run_out = b"Error: incompatibility between required and number of data in file"
+    for threads in ("1", "2"):
+        env = dict(os.environ, OMBREL_THREADS=threads)
+        calls = traced_calls(command, [signals], workdir, env)
+        count_close = calls["close"].index(True) + 1           # the line count's stream
+        seeks = [i + 1 for i, own in enumerate(calls["lseek"]) if own]
+        count_reads, run_reads = own_reads(command, signals, workdir, env)
+        for name, call, number, change in (("shrunk during the count", "read", count_reads[0], shrink),
+                                           ("shrunk after the count", "close", count_close, shrink),
+                                           ("shrunk while read", "read", run_reads[0], shrink),
+                                           ("grown after the count", "close", count_close, grow),
+                                           ("grown while read", "read", run_reads[0], grow),
+                                           ("replaced before the count", "lseek", seeks[-1], replace)):
+            restore()
+            stopped, status, stdout, stderr = stopped_run(command, call, number, change, env)
+            failures.runs += 1
+            what = "%s threads, %s: exit %d, stderr %r, output ends %r" % (threads, name, status, stderr[:200],
+                                                                          stdout[-120:])
+            failures.check(stopped, what + ": the program never stopped")
+            if name == "shrunk during the count":
+                failures.check(status == 1 and stderr == b"" and stdout.startswith(run_out), what)
+            elif name.startswith("shrunk"):
+                failures.check(status == 1 and stderr == b"" and stdout.startswith(clean[:header_end]) and
+                               run_out in stdout, what)
+            elif name.startswith("grown"):
+                failures.check(status == 0 and stdout == clean and stderr == b"", what)
+            else:
+                failures.check(status == 1 and stderr == b"" and
+                               stdout == b"Error: could not open file !\nCheck path of file and/or name of file is correct.\n",
+                               what)
     restore()
 
-    # The threaded pass counts the lines as it reads them: a file cut short
-    # between two of its reads runs out of lines all the same.
-    threaded = dict(os.environ, OMBREL_THREADS="2")
-    reads = [i + 1 for i, own in enumerate(traced_calls(command, [signals], workdir, threaded)["read"]) if own]
-    stopped, status, stdout, stderr = stopped_run(command, "read", reads[1], shrink, threaded)
+
+def threads_refused(emulator, knowledge, signals, clean, failures):
+    """Worker threads that cannot be made: the run falls back to one thread
+    and gives the whole report. An invalid thread setting is refused."""
+    command = [emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", signals]
+    for call in ("clone3",):
+        traced = ["strace", "-f", "-o", "/dev/null", "-e", "trace=" + call,
+                  "-e", "inject=%s:error=EAGAIN" % call] + command
+        status, stdout, stderr = run(traced, env=dict(os.environ, OMBREL_THREADS="2"))
+        failures.runs += 1
+        failures.check(status == 0 and stdout == clean and stderr == b"",
+                       "%s failing: exit %d, %d bytes, stderr %r" % (call, status, len(stdout), stderr[:200]))
+    for setting in ("65", "0", "-1", "abc", "4x"):
+        status, stdout, stderr = run(command, env=dict(os.environ, OMBREL_THREADS=setting))
+        failures.runs += 1
+        failures.check(status == 1 and stdout == b"" and stderr.startswith(b"ombrel_emulator: OMBREL_THREADS must be")
+                       and ('"%s"' % setting).encode() in stderr,
+                       "OMBREL_THREADS=%r: exit %d, stdout %r, stderr %r" % (setting, status, stdout[:80], stderr))
+
+
+def other_kinds_of_file(emulator, knowledge, signals, workdir, failures):
+    """A FIFO, for the signals or the knowledge, is refused at once as a file
+    that could not be opened; a misalignment warning that cannot be written
+    fails the run."""
+    fifo = os.path.join(workdir, "fifo")
+    os.mkfifo(fifo)
+    for words, block in (([knowledge, "--file", fifo], b"Error: could not open file !\n"),
+                         ([fifo, "--file", signals], b"Error: could not open knowledge file !\n")):
+        try:
+            status, stdout, stderr = run([emulator, "ombr_classification", "--knowledge_path"] + words)
+        except subprocess.TimeoutExpired:
+            status, stdout, stderr = None, b"", b"(blocked)"
+        failures.runs += 1
+        failures.check(status == 1 and stdout.startswith(block) and stderr == b"",
+                       "FIFO %r: exit %s, stdout %r, stderr %r" % (words, status, stdout[:80], stderr))
+    misaligned = os.path.join(workdir, "misaligned.csv")
+    with open(misaligned, "w") as f:
+        f.write(",".join(["1"] * 65) + "\n" + ",".join(["1"] * 63) + "\n")
+    with open("/dev/full", "wb") as full:
+        done = subprocess.run([emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", misaligned],
+                              stdout=subprocess.DEVNULL, stderr=full, timeout=TIMEOUT)
     failures.runs += 1
-    failures.check(stopped and status == 1 and stderr == b"" and stdout.startswith(clean[:header_end]) and
-                   b"Error: incompatibility between required and number of data in file" in stdout,
-                   "threaded, shrunk while read: exit %d, stderr %r, output ends %r" % (status, stderr[:200], stdout[-120:]))
-    restore()
+    failures.check(done.returncode == 1, "warning written to /dev/full: exit %d" % done.returncode)
 
 
 def memory_sweep(emulator, knowledge, failures):
@@ -259,19 +318,24 @@ def main():
             for _ in range(6000):
                 f.write(",".join("%.2f" % rng.uniform(-120, 120) for _ in range(64)) + "\n")
         commands = {
-            "whole file": ["--file", signals],
+            "whole file, one thread": ["--file", signals],
+            "whole file, two threads": ["--file", signals],
             "window": ["--file", signals, "--begin", "2", "--end", "5999"],
             "array": ["--array", "1", "2", "3"],
         }
         clean_file = None
         for label, words in commands.items():
             command = [emulator, "ombr_classification", "--knowledge_path", knowledge] + words
-            status, clean, stderr = run(command)
+            # A read error gives the same outcome on one thread and on two.
+            env = dict(os.environ, OMBREL_THREADS="1" if "one thread" in label else "2")
+            status, clean, stderr = run(command, env=env)
             failures.check(status == 0 and stderr == b"", "%s: clean run exit %d, stderr %r" % (label, status, stderr))
-            if label == "whole file":
+            if label.startswith("whole file"):
                 clean_file = clean
-            inject_all(command, [knowledge, signals], clean, workdir, failures, label)
+            inject_all(command, [knowledge, signals], clean, workdir, failures, label, env)
         changing_files(emulator, knowledge, signals, clean_file, workdir, failures)
+        threads_refused(emulator, knowledge, signals, clean_file, failures)
+        other_kinds_of_file(emulator, knowledge, signals, workdir, failures)
         memory_sweep(emulator, knowledge, failures)
     print("%d runs, %d failed" % (failures.runs, failures.count))
     return 1 if failures.count else 0

@@ -3,6 +3,8 @@ printed probabilities, the same failures; the values against a float64 parse."""
 import os
 import re
 import tempfile
+import threading
+import time
 import unittest
 import warnings
 
@@ -110,6 +112,69 @@ class ReadSignalsTest(unittest.TestCase):
                 self.assertIn(message, error.message)
         with self.assertRaisesRegex(ombrel.SignalFileError, "could not open file"):
             ombrel.read_signals(os.path.join(self.tmp.name, "missing.csv"))
+
+    def test_windows_threads_and_paths(self):
+        rng = np.random.default_rng(5)
+        text = "".join(line(rng) + "\n" for _ in range(6)) + line(rng, 65) + "\n" + line(rng) + "\n"
+        path = self.write("eight.csv", text)
+        for k in (1, 5, 8):
+            X, lines = ombrel.read_signals(path, begin=k, end=k)
+            self.assertEqual((X.shape, lines.tolist()), ((1, 64), [k]))
+        # The threaded pass hands over to the sequential one at line 7: the
+        # same values and warning whatever the threads and blocks.
+        results = []
+        for threads, block in (("1", "65536"), ("3", "5"), ("2", "300")):
+            with self.environment(OMBREL_THREADS=threads, OMBREL_TEST_BLOCK_BYTES=block), \
+                    warnings.catch_warnings(record=True) as caught:
+                warnings.simplefilter("always")
+                X, lines = ombrel.read_signals(path)
+            results.append((X.tobytes(), lines.tolist(), [str(w.message) for w in caught]))
+        self.assertEqual(results[1:], results[:1] * 2)
+        for setting in ("65", "0", "abc"):
+            with self.environment(OMBREL_THREADS=setting), self.assertRaisesRegex(ValueError, "OMBREL_THREADS"):
+                ombrel.read_signals(path)
+        with self.assertRaisesRegex(ValueError, "null"):
+            ombrel.read_signals(path + "\0junk")
+
+    def test_a_fifo_is_refused_at_once(self):
+        fifo = os.path.join(self.tmp.name, "fifo")
+        os.mkfifo(fifo)
+        # Should the open wait for a writer, a writer comes after 5 s.
+        unblock = threading.Timer(5, lambda: os.close(os.open(fifo, os.O_RDWR)))
+        unblock.start()
+        start = time.monotonic()
+        try:
+            with self.assertRaisesRegex(ombrel.SignalFileError, "could not open file"):
+                ombrel.read_signals(fifo)
+        finally:
+            unblock.cancel()
+        self.assertLess(time.monotonic() - start, 3)
+
+    def test_reading_lets_other_threads_run(self):
+        path = self.write("large.csv", (",".join(["1.25"] * 64) + "\n") * 60000)
+        ticks = 0
+        reader = threading.Thread(target=ombrel.read_signals, args=(path,))
+        reader.start()
+        while reader.is_alive():
+            ticks += 1
+            time.sleep(0.0005)
+        # Held all along, the GIL would let this loop turn once or twice.
+        self.assertGreater(ticks, 10)
+
+    @staticmethod
+    def environment(**values):
+        class Environment:
+            def __enter__(self):
+                self.saved = {name: os.environ.get(name) for name in values}
+                os.environ.update(values)
+
+            def __exit__(self, *exc):
+                for name, value in self.saved.items():
+                    if value is None:
+                        os.environ.pop(name, None)
+                    else:
+                        os.environ[name] = value
+        return Environment()
 
 
 if __name__ == "__main__":

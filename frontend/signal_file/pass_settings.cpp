@@ -1,5 +1,8 @@
-#include "signal_pass_settings.h"
+#include "signal_file/pass_settings.h"
 
+#include "signal_file/signal_file.h"
+
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -54,15 +57,21 @@ int usable_cores() noexcept
 
 } // namespace
 
-int signal_pass_thread_count() noexcept
+ThreadSetting signal_pass_threads() noexcept
 {
-    constexpr unsigned long max_threads = 64;
-    const unsigned long chosen = setting("OMBREL_THREADS", max_threads);
-    if (chosen != 0) {
-        return static_cast<int>(chosen);
+    const char* text = std::getenv("OMBREL_THREADS");
+    if (text != nullptr && *text != '\0') {
+        const unsigned long chosen = setting("OMBREL_THREADS", SIGNAL_FILE_MAX_THREADS);
+        return chosen != 0 ? ThreadSetting{static_cast<int>(chosen), nullptr} : ThreadSetting{0, text};
     }
     const int cores = usable_cores();
-    return cores < static_cast<int>(max_threads) ? cores : static_cast<int>(max_threads);
+    return {cores < SIGNAL_FILE_MAX_THREADS ? cores : SIGNAL_FILE_MAX_THREADS, nullptr};
+}
+
+void thread_setting_message(char* text, std::size_t size, const char* invalid) noexcept
+{
+    (void)std::snprintf(text, size, "OMBREL_THREADS must be a whole number from 1 to %d, not \"%.40s\"\n",
+                        SIGNAL_FILE_MAX_THREADS, invalid);
 }
 
 std::size_t signal_pass_block_bytes() noexcept

@@ -1,0 +1,32 @@
+// The one line-feed counter: the line count of a file and the lines of a
+// threaded pass's blocks are both counted here.
+#ifndef OMBREL_SIGNAL_FILE_LINE_FEEDS_H
+#define OMBREL_SIGNAL_FILE_LINE_FEEDS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// Bytes equal to 10 in data[0 .. size - 1].
+std::int64_t count_line_feeds_in(const char* data, std::size_t size) noexcept;
+
+enum class LineCountOutcome : std::uint8_t {
+    COUNTED,
+    NOT_OPENED,  // the path cannot be opened again, or now names another file
+    READ_FAILED, // a read error before the end of the counted bytes
+    SHRANK,      // the file ended before the size it had at its open
+};
+
+struct LineCount {
+    LineCountOutcome outcome;
+    std::int64_t line_feeds; // COUNTED only; at most INT32_MAX, where larger counts stop
+};
+
+// Opens `path` once more, on a stream of its own, and counts the line feeds
+// in its first `size` bytes. `opened` is
+// the run's stream on the same path: the count stands only when both opens
+// reached the same file (device and inode), so a file replaced in between is
+// never counted in place of the one read.
+LineCount count_file_line_feeds(const char* path, std::FILE* opened, std::uint64_t size) noexcept;
+
+#endif

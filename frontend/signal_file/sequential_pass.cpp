@@ -1,0 +1,71 @@
+#include "signal_file/sequential_pass.h"
+
+#include "text/line_tally.h"
+#include "text/signal_line.h"
+#include "text/signal_stream.h"
+
+#include <cstdlib>
+#include <memory>
+
+// The number text reads signals of its own length; the library classifies
+// signals of INPUT_LENGTH values. This is where the two meet.
+static_assert(SIGNAL_LINE_VALUES == INPUT_LENGTH);
+
+namespace {
+
+// Large refills keep the reader's per-byte cost low; without them the pass
+// still runs, on a buffer of the stack.
+constexpr std::size_t STREAM_BUFFER = std::size_t{1} << 20;
+constexpr std::size_t SMALL_STREAM_BUFFER = std::size_t{16} << 10;
+
+SignalFileOutcome failed(SignalFileStatus status, std::int64_t line) noexcept
+{
+    return {status, line, 0, 0};
+}
+
+SignalFileOutcome read_lines(SignalStream* stream, LineTally* tally, const SequentialPassSetup& setup) noexcept
+{
+    float signal[INPUT_LENGTH];
+    for (std::int64_t line = setup.first_line; line <= setup.end; ++line) {
+        // A signal that a read error may have cut short is not classified.
+        // After a read error the stream is never at its end, so the failure
+        // is that of a file that could not be read.
+        if (!read_signal_line_tallied(stream, signal, tally) || signal_stream_cut_short(stream)) {
+            return failed(signal_stream_at_eof(stream) ? SignalFileStatus::RUN_OUT : SignalFileStatus::UNREADABLE,
+                          line);
+        }
+        if (line >= setup.begin && !deliver_signal(setup.delivery, line, signal, line == setup.end)) {
+            return failed(SignalFileStatus::SINK_STOPPED, 0);
+        }
+    }
+    return failed(SignalFileStatus::COMPLETE, 0);
+}
+
+SignalFileOutcome read_through(SignalStream* stream, const SequentialPassSetup& setup) noexcept
+{
+    signal_stream_limit(stream, setup.byte_limit);
+    LineTally tally;
+    line_tally_start(&tally, setup.first_line);
+    SignalFileOutcome outcome = read_lines(stream, &tally, setup);
+    if (outcome.status == SignalFileStatus::COMPLETE && tally.off_line == 0) {
+        line_tally_finish(stream, &tally);
+    }
+    outcome.misaligned_line = tally.off_line;
+    outcome.misaligned_values = tally.off_values;
+    return outcome;
+}
+
+} // namespace
+
+SignalFileOutcome sequential_pass(const SequentialPassSetup& setup) noexcept
+{
+    SignalStream stream;
+    const std::unique_ptr<char, void (*)(void*)> large(static_cast<char*>(std::malloc(STREAM_BUFFER)), std::free);
+    if (large) {
+        signal_stream_init_buffer(&stream, setup.file, large.get(), STREAM_BUFFER);
+        return read_through(&stream, setup);
+    }
+    char small[SMALL_STREAM_BUFFER];
+    signal_stream_init_buffer(&stream, setup.file, small, sizeof small);
+    return read_through(&stream, setup);
+}

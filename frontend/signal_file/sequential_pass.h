@@ -1,0 +1,22 @@
+// The signals of a window read one after the other on the calling thread:
+// the pass that owns every rule about lines that are not one signal each.
+#ifndef OMBREL_SIGNAL_FILE_SEQUENTIAL_PASS_H
+#define OMBREL_SIGNAL_FILE_SEQUENTIAL_PASS_H
+
+#include "signal_file/signal_delivery.h"
+#include "signal_file/signal_file.h"
+
+struct SequentialPassSetup {
+    std::FILE* file;          // at the start of line first_line
+    std::uint64_t byte_limit; // bytes the pass may read from there
+    std::int64_t first_line;  // signal first_line starts here, every earlier one was one line each
+    std::int64_t begin;       // the window
+    std::int64_t end;
+    SignalDelivery delivery;
+};
+
+// Reads signals first_line to end. The outcome's misaligned line counts from
+// first_line on.
+SignalFileOutcome sequential_pass(const SequentialPassSetup& setup) noexcept;
+
+#endif

@@ -1,0 +1,134 @@
+#include "signal_file/signal_file.h"
+
+#include "classifier_context.h"
+#include "signal_file/input_file.h"
+#include "signal_file/line_feeds.h"
+#include "signal_file/seek_file_to.h"
+#include "signal_file/sequential_pass.h"
+#include "signal_file/threaded_pass.h"
+
+namespace {
+
+SignalFileOutcome outcome_of(SignalFileStatus status, std::int64_t line = 0) noexcept
+{
+    return {status, line, 0, 0};
+}
+
+// Counts the lines into f->line_count. COMPLETE, or why not.
+SignalFileOutcome count_lines(SignalFile* f) noexcept
+{
+    const LineCount counted = count_file_line_feeds(f->path, f->file, f->size);
+    switch (counted.outcome) {
+    case LineCountOutcome::COUNTED:
+        f->line_count = counted.line_feeds;
+        return outcome_of(SignalFileStatus::COMPLETE);
+    case LineCountOutcome::NOT_OPENED:
+        return outcome_of(SignalFileStatus::NOT_OPENED);
+    case LineCountOutcome::SHRANK:
+        return outcome_of(SignalFileStatus::RUN_OUT);
+    case LineCountOutcome::READ_FAILED:
+        break;
+    }
+    return outcome_of(SignalFileStatus::UNREADABLE);
+}
+
+SignalFileOutcome settle_end(SignalFile* f, std::int64_t end) noexcept
+{
+    f->end = end;
+    if (f->end <= 0) {
+        return outcome_of(SignalFileStatus::END_NOT_POSITIVE);
+    }
+    if (f->end < f->begin) {
+        return outcome_of(SignalFileStatus::WINDOW_REVERSED);
+    }
+    const SignalFileOutcome counted = count_lines(f);
+    if (counted.status == SignalFileStatus::COMPLETE && f->line_count < f->end) {
+        return outcome_of(SignalFileStatus::END_BEYOND_FILE);
+    }
+    return counted;
+}
+
+// The threaded pass, then the sequential one from where it stopped.
+SignalFileOutcome read_window(SignalFile* f, const SignalReadSettings& settings, SignalSink sink,
+                              ClassifierContext* context) noexcept
+{
+    SequentialPassSetup rest{f->file, f->size, 1, f->begin, f->end, {sink, context}};
+    if (settings.threads > 1 && f->end >= 1) {
+        const ThreadedPassSetup setup{f->file,  f->size, settings.knowledge, settings.float_count, f->begin,
+                                      f->end,   settings.threads, settings.block_bytes, sink};
+        const ThreadedPassResult pass = threaded_pass(setup);
+        if (pass.outcome == ThreadedOutcome::COMPLETE || pass.outcome == ThreadedOutcome::SINK_STOPPED) {
+            return outcome_of(pass.outcome == ThreadedOutcome::COMPLETE ? SignalFileStatus::COMPLETE
+                                                                        : SignalFileStatus::SINK_STOPPED);
+        }
+        if (pass.outcome == ThreadedOutcome::RESUME) {
+            // The sequential pass reads the bytes again: a read error there is its own.
+            std::clearerr(f->file);
+            if (!seek_file_to(f->file, pass.resume_offset)) {
+                return outcome_of(SignalFileStatus::UNREADABLE, pass.next_signal);
+            }
+            rest.first_line = pass.next_signal;
+            rest.byte_limit = f->size - static_cast<std::uint64_t>(pass.resume_offset);
+        }
+    }
+    return sequential_pass(rest);
+}
+
+} // namespace
+
+SignalFileOutcome signal_file_open(SignalFile* f, const char* path) noexcept
+{
+    *f = SignalFile{nullptr, path, 0, -1, 1, 0};
+    f->file = open_input_file(path, &f->size);
+    if (f->file == nullptr) {
+        return outcome_of(SignalFileStatus::NOT_OPENED);
+    }
+    return outcome_of(f->size == 0 ? SignalFileStatus::EMPTY : SignalFileStatus::COMPLETE);
+}
+
+SignalFileOutcome signal_file_settle(SignalFile* f, const SignalWindowStep* steps, int step_count) noexcept
+{
+    bool have_end = false;
+    f->begin = 1;
+    for (int k = 0; k < step_count; ++k) {
+        if (steps[k].is_end) {
+            have_end = true;
+            const SignalFileOutcome settled = settle_end(f, steps[k].line);
+            if (settled.status != SignalFileStatus::COMPLETE) {
+                return settled;
+            }
+            continue;
+        }
+        f->begin = steps[k].line;
+        if (f->begin <= 0) {
+            return outcome_of(SignalFileStatus::BEGIN_NOT_POSITIVE);
+        }
+        if (have_end && f->end < f->begin) {
+            return outcome_of(SignalFileStatus::WINDOW_REVERSED);
+        }
+    }
+    if (have_end) {
+        return outcome_of(SignalFileStatus::COMPLETE);
+    }
+    const SignalFileOutcome counted = count_lines(f);
+    f->end = f->line_count;
+    return counted;
+}
+
+SignalFileOutcome signal_file_read(SignalFile* f, const SignalReadSettings& settings, SignalSink sink) noexcept
+{
+    if (settings.knowledge == nullptr) {
+        return read_window(f, settings, sink, nullptr);
+    }
+    ClassifierContext context;
+    (void)classifier_context_init(&context, settings.knowledge, settings.float_count);
+    return read_window(f, settings, sink, &context);
+}
+
+void signal_file_close(SignalFile* f) noexcept
+{
+    if (f->file != nullptr) {
+        std::fclose(f->file);
+        f->file = nullptr;
+    }
+}

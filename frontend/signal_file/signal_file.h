@@ -1,0 +1,106 @@
+// A signal file, read as the classification command reads it: opened,
+// its lines counted, the window settled, and the signals of the window
+// handed in line order to a sink, either as values or as classifications.
+// The same component serves the command and the Python extension; it prints
+// nothing and keeps no state outside the SignalFile it is given, so any
+// number of files may be read at once.
+//
+// One rule for every thread count: the file is what its first `size` bytes
+// hold, `size` taken when it is opened. The line count counts the line feeds
+// in them, and no reader takes a byte past them, so lines appended while a
+// run goes on are never read. A file that loses bytes runs out: during the
+// count, before any signal is read (RUN_OUT, failing line 0); later, inside
+// the first signal whose bytes are gone.
+#ifndef OMBREL_SIGNAL_FILE_H
+#define OMBREL_SIGNAL_FILE_H
+
+#include "classifier.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// The most threads a pass uses; more asked for is an invalid setting.
+inline constexpr int SIGNAL_FILE_MAX_THREADS = 64;
+
+enum class SignalFileStatus : std::uint8_t {
+    COMPLETE,           // every signal of the window handed over, the last marked so
+    NOT_OPENED,         // no such file, not a regular file, or, at the count, another file at the path
+    EMPTY,              // the file holds no byte
+    BEGIN_NOT_POSITIVE,
+    END_NOT_POSITIVE,
+    WINDOW_REVERSED,    // the end line before the begin line
+    END_BEYOND_FILE,    // the end line past the file's last line feed
+    RUN_OUT,            // the file ended inside the signal of failing_line, or (0) before its size at the open
+    UNREADABLE,         // a value of failing_line's signal does not convert, or a read error
+    SINK_STOPPED,       // the sink returned false
+};
+
+struct SignalFileOutcome {
+    SignalFileStatus status;
+    std::int64_t failing_line;      // RUN_OUT, UNREADABLE: the signal (= line number) not read; else 0
+    std::int64_t misaligned_line;   // first line holding other than 64 values (see line_tally.h); 0 if none
+    std::int32_t misaligned_values; // the values on it
+};
+
+// One bound of the window, in the order the caller was given them.
+struct SignalWindowStep {
+    bool is_end;       // --end; otherwise --begin
+    std::int64_t line;
+};
+
+struct SignalFile {
+    std::FILE* file;
+    const char* path;
+    std::uint64_t size;       // bytes at the open: the only bytes ever read
+    std::int64_t line_count;  // line feeds in them (at most INT32_MAX); -1 until counted
+    std::int64_t begin;       // the window, lines counted from 1: set by signal_file_settle
+    std::int64_t end;
+};
+
+// One signal of the window. With a knowledge, `probabilities` (CLASS_COUNT)
+// and class_id are set and `values` is null; without, `values` holds the
+// signal's INPUT_LENGTH values and `probabilities` is null. Pointers are
+// valid during the call only.
+struct SignalRecord {
+    std::int64_t line;
+    const float* values;
+    const float* probabilities;
+    std::uint16_t class_id;
+    bool last; // the window's end line
+};
+
+// Where records go, in line order, on the thread that called
+// signal_file_read. Returns false to stop the run (SINK_STOPPED).
+struct SignalSink {
+    bool (*take)(void* context, const SignalRecord& record) noexcept;
+    void* context;
+};
+
+struct SignalReadSettings {
+    const float* knowledge;   // a knowledge classifier_context_init accepts, or null: values only
+    std::int32_t float_count;
+    int threads;              // 1 to SIGNAL_FILE_MAX_THREADS; 1 reads on the calling thread
+    std::size_t block_bytes;  // bytes a worker is handed at a time, >= 1
+};
+
+// Opens `path` (which must outlive f) without ever blocking: a directory,
+// FIFO or device is NOT_OPENED. EMPTY leaves the file open; close it.
+SignalFileOutcome signal_file_open(SignalFile* f, const char* path) noexcept;
+
+// Settles the window from the steps in order: none is the whole file. A
+// begin <= 0 or an end <= 0 is refused when met; an end before the begin
+// in force is WINDOW_REVERSED whichever comes second; each end counts the
+// lines and is refused past the count. The end defaults to the line count.
+SignalFileOutcome signal_file_settle(SignalFile* f, const SignalWindowStep* steps, int step_count) noexcept;
+
+// Reads lines 1 to f->end (lines before begin are read, not handed over)
+// and hands the window's signals to the sink. The outcome is the same
+// for every thread count, read errors included; with a read error, the
+// records handed over before it may be fewer with threads (see
+// threaded_pass.h).
+SignalFileOutcome signal_file_read(SignalFile* f, const SignalReadSettings& settings, SignalSink sink) noexcept;
+
+void signal_file_close(SignalFile* f) noexcept;
+
+#endif

@@ -1,0 +1,301 @@
+// The signal-file component: each stage of the threaded pass on data in
+// memory, the pass's hand-over to the sequential reader, and the rules that
+// must not depend on the thread count (read errors, appended lines).
+// Whole reports, threaded against sequential, are compared byte for byte by
+// run_parallel_pass_tests.py.
+#include "signal_file/block_cutter.h"
+#include "signal_file/block_lines.h"
+#include "signal_file/block_output.h"
+#include "signal_file/signal_file.h"
+#include "signal_file/threaded_pass.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+struct Record {
+    std::int64_t line;
+    bool last;
+    std::vector<float> floats; // probabilities or values
+    std::uint16_t class_id;
+    bool operator==(const Record&) const = default;
+};
+
+bool collect(void* sink, const SignalRecord& r) noexcept
+{
+    const float* p = r.values != nullptr ? r.values : r.probabilities;
+    const int n = r.values != nullptr ? INPUT_LENGTH : CLASS_COUNT;
+    static_cast<std::vector<Record>*>(sink)->push_back({r.line, r.last, std::vector<float>(p, p + n), r.class_id});
+    return true;
+}
+
+const std::vector<float>& knowledge()
+{
+    static const std::vector<float> floats = [] {
+        std::ifstream in(OMBREL_TEST_KNOWLEDGE, std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<float> k(bytes.size() / sizeof(float));
+        std::memcpy(k.data(), bytes.data(), k.size() * sizeof(float));
+        return k;
+    }();
+    return floats;
+}
+
+std::string signal_line(int values, int seed = 0, const char* end = "\n")
+{
+    std::string text;
+    for (int k = 0; k < values; ++k) {
+        if (k != 0) {
+            text.push_back(',');
+        }
+        text.append(std::to_string((k * 7 + seed * 13) % 23 - 11)).append(".25");
+    }
+    return text.append(end);
+}
+
+std::string aligned(int lines)
+{
+    std::string text;
+    for (int k = 0; k < lines; ++k) {
+        text += signal_line(64, k);
+    }
+    return text;
+}
+
+std::FILE* memory_file(const std::string& text)
+{
+    std::FILE* file = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::rewind(file);
+    return file;
+}
+
+TEST(BlockCutter, BlocksEndAfterLineFeedsAndStopAtTheLineLimit)
+{
+    const std::string text = signal_line(64) + signal_line(64, 1) + "1,2\n" + "tail without line feed";
+    std::FILE* file = memory_file(text);
+    const BlockShape shape = block_shape(10, CLASS_COUNT);
+    Block block{};
+    ASSERT_TRUE(block_allocate(&block, shape));
+    BlockCutter cutter{file, text.size(), 10, 3};
+    std::int64_t lines = 0;
+    std::string joined;
+    while (cut_block(&cutter, shape, &block)) {
+        ASSERT_EQ(block.data[block.size - 1], '\n');
+        EXPECT_EQ(block.offset, static_cast<std::int64_t>(joined.size()));
+        EXPECT_EQ(block.first_line, lines);
+        lines += block.lines;
+        joined.append(block.data, block.size);
+    }
+    EXPECT_EQ(joined, text.substr(0, text.rfind('\n') + 1));
+    EXPECT_FALSE(cutter.failed);
+    block_free(&block);
+    std::fclose(file);
+}
+
+TEST(BlockCutter, ALineLongerThanTheBufferIsOversized)
+{
+    const std::string text = std::string(200000, ' ') + "\n";
+    std::FILE* file = memory_file(text);
+    const BlockShape shape = block_shape(1000, CLASS_COUNT);
+    Block block{};
+    ASSERT_TRUE(block_allocate(&block, shape));
+    BlockCutter cutter{file, text.size(), 1000, 1};
+    ASSERT_TRUE(cut_block(&cutter, shape, &block));
+    EXPECT_TRUE(block.oversized);
+    EXPECT_FALSE(cut_block(&cutter, shape, &block));
+    block_free(&block);
+    std::fclose(file);
+}
+
+TEST(BlockLines, KeepsTheLeadingLinesThatAreOneSignalEach)
+{
+    const std::string first = signal_line(64, 0, ";\t \n");
+    const std::string text = first + signal_line(64, 1) + signal_line(65) + signal_line(64);
+    std::vector<char> data(text.begin(), text.end());
+    std::vector<float> results(4 * INPUT_LENGTH);
+    std::uint16_t ids[4];
+    Block block{data.data(), results.data(), ids, 0, 0, 4, 4, data.size(), false, 0, 0, false};
+    const std::atomic<bool> go_on{false};
+    read_block_lines(&block, 1, nullptr, go_on);
+    EXPECT_EQ(block.accepted, 2);
+    EXPECT_EQ(block.accepted_end, first.size() + signal_line(64, 1).size());
+    EXPECT_EQ(results[INPUT_LENGTH + 1], 9.25f); // line 2, value 2: (7 + 13) % 23 - 11 = 9
+}
+
+TEST(BlockOutput, HandsOverTheWindowInOrderAndMarksItsEnd)
+{
+    std::vector<float> results(4 * CLASS_COUNT);
+    for (std::size_t k = 0; k < results.size(); ++k) {
+        results[k] = static_cast<float>(k);
+    }
+    std::uint16_t ids[4] = {1, 2, 3, 4};
+    // Lines 11 to 14, window 12 to 14.
+    Block block{nullptr, results.data(), ids, 0, 10, 4, 4, 0, false, 4, 0, true};
+    std::vector<Record> records;
+    EXPECT_TRUE(hand_over_block(block, 12, 14, true, {collect, &records}));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0], (Record{12, false, {4, 5, 6, 7}, 2}));
+    EXPECT_EQ(records[2].line, 14);
+    EXPECT_TRUE(records[2].last);
+}
+
+ThreadedPassResult threaded(const std::string& text, std::int64_t begin, std::int64_t end, std::size_t block_bytes,
+                            std::vector<Record>* records)
+{
+    std::FILE* file = memory_file(text);
+    const ThreadedPassSetup setup{file, text.size(), knowledge().data(), static_cast<std::int32_t>(knowledge().size()),
+                                  begin, end, 2, block_bytes, {collect, records}};
+    const ThreadedPassResult result = threaded_pass(setup);
+    std::fclose(file);
+    return result;
+}
+
+TEST(ThreadedPass, CompletesAWindowEndingInsideABlock)
+{
+    std::vector<Record> records;
+    EXPECT_EQ(threaded(aligned(10), 2, 5, 1 << 16, &records).outcome, ThreadedOutcome::COMPLETE);
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records.front().line, 2);
+    EXPECT_TRUE(records.back().last);
+    EXPECT_EQ(records.back().line, 5);
+}
+
+TEST(ThreadedPass, HandsOverAtTheFirstLineThatIsNotOneSignal)
+{
+    const std::string first = signal_line(64, 0, ";  \n");
+    const std::string second = signal_line(64, 1);
+    for (std::size_t block : {1u, 300u, 1u << 16}) {
+        // Line 3 holds 65 values: signals 1 and 2 are taken, and the
+        // sequential reader goes on at the start of line 3.
+        std::vector<Record> records;
+        ThreadedPassResult result = threaded(first + second + signal_line(65) + second, 1, 4, block, &records);
+        EXPECT_EQ(result.outcome, ThreadedOutcome::RESUME);
+        EXPECT_EQ(result.next_signal, 3);
+        EXPECT_EQ(result.resume_offset, static_cast<std::int64_t>(first.size() + second.size()));
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_FALSE(records[1].last);
+        // A blank line 2: line 1 is taken.
+        result = threaded(first + "\n" + second, 1, 3, block, &records);
+        EXPECT_EQ(result.next_signal, 2);
+        EXPECT_EQ(result.resume_offset, static_cast<std::int64_t>(first.size()));
+    }
+}
+
+// A stream over `text` whose reads fail from byte `fail_at` on, as a disk
+// that cannot give the bytes there.
+struct FailingText {
+    const std::string* text;
+    std::size_t position;
+    std::size_t fail_at;
+};
+
+ssize_t failing_read(void* cookie, char* into, std::size_t size)
+{
+    auto* f = static_cast<FailingText*>(cookie);
+    if (f->position >= f->fail_at) {
+        errno = EIO;
+        return -1;
+    }
+    const std::size_t n = std::min({size, f->fail_at - f->position, f->text->size() - f->position});
+    std::memcpy(into, f->text->data() + f->position, n);
+    f->position += n;
+    return static_cast<ssize_t>(n);
+}
+
+int failing_seek(void* cookie, off64_t* offset, int whence)
+{
+    auto* f = static_cast<FailingText*>(cookie);
+    f->position = static_cast<std::size_t>(whence == SEEK_SET ? *offset : static_cast<off64_t>(f->position) + *offset);
+    *offset = static_cast<off64_t>(f->position);
+    return 0;
+}
+
+struct FileRun {
+    SignalFileOutcome outcome;
+    std::vector<Record> records;
+};
+
+struct TextFile {
+    std::string path;
+    explicit TextFile(const std::string& text) : path(::testing::TempDir() + "signal_file_test.csv")
+    {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    ~TextFile() { std::remove(path.c_str()); }
+};
+
+// Opens and settles the file; `between` runs before the read.
+template <typename Between>
+FileRun read_file(const TextFile& file, int threads, std::size_t block_bytes, Between between)
+{
+    FileRun run{};
+    SignalFile f;
+    EXPECT_EQ(signal_file_open(&f, file.path.c_str()).status, SignalFileStatus::COMPLETE);
+    EXPECT_EQ(signal_file_settle(&f, nullptr, 0).status, SignalFileStatus::COMPLETE);
+    between(&f);
+    const SignalReadSettings settings{knowledge().data(), static_cast<std::int32_t>(knowledge().size()), threads,
+                                      block_bytes};
+    run.outcome = signal_file_read(&f, settings, {collect, &run.records});
+    signal_file_close(&f);
+    return run;
+}
+
+void expect_same(const FileRun& one, const FileRun& other, const std::string& what)
+{
+    EXPECT_EQ(one.outcome.status, other.outcome.status) << what;
+    EXPECT_EQ(one.outcome.failing_line, other.outcome.failing_line) << what;
+    EXPECT_EQ(one.outcome.misaligned_line, other.outcome.misaligned_line) << what;
+    EXPECT_TRUE(one.records == other.records) << what << ": " << one.records.size() << " records against "
+                                               << other.records.size();
+}
+
+TEST(SignalFile, AReadErrorGivesTheSameOutcomeAndRecordsOnEveryThreadCount)
+{
+    const std::string text = aligned(12) + signal_line(65, 3) + aligned(6);
+    const TextFile file(text);
+    int unreadable = 0;
+    for (std::size_t fail_at = 0; fail_at <= text.size(); fail_at += 29) {
+        FailingText failing{&text, 0, fail_at};
+        const auto fail = [&failing](SignalFile* f) {
+            std::fclose(f->file);
+            f->file = fopencookie(&failing, "rb", {failing_read, nullptr, failing_seek, nullptr});
+        };
+        failing.position = 0;
+        const FileRun one = read_file(file, 1, 1 << 16, fail);
+        // Line 13 holds 65 values: the last value of the file is never read.
+        unreadable += one.outcome.status == SignalFileStatus::UNREADABLE;
+        for (std::size_t block : {1u, 200u, 1u << 16}) {
+            failing.position = 0;
+            expect_same(one, read_file(file, 2, block, fail), "failing at " + std::to_string(fail_at));
+        }
+    }
+    EXPECT_GE(unreadable, static_cast<int>(text.size() / 29) - 1);
+}
+
+TEST(SignalFile, LinesAppendedAfterTheOpenAreNeverRead)
+{
+    const std::string text = aligned(20);
+    const TextFile file(text);
+    const auto append = [&file](SignalFile*) { std::ofstream(file.path, std::ios::app) << aligned(5) << "1,2"; };
+    const FileRun one = read_file(file, 1, 1 << 16, append);
+    EXPECT_EQ(one.outcome.status, SignalFileStatus::COMPLETE);
+    ASSERT_EQ(one.records.size(), 20u);
+    EXPECT_TRUE(one.records.back().last);
+    for (std::size_t block : {1u, 1u << 16}) {
+        std::ofstream(file.path, std::ios::binary) << text;
+        expect_same(one, read_file(file, 2, block, append), "appended");
+    }
+}
+
+} // namespace
