@@ -2,8 +2,9 @@
 #define OMBREL_CLASSIFICATION_COMMAND_H
 
 #include "command_line.h"
+#include "output_writer.h"
 
 // The classification command, from its word 2 on.
-int classification_command(const CommandLine& line) noexcept;
+int classification_command(const CommandLine& line, OutputWriter* out) noexcept;
 
 #endif

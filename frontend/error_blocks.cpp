@@ -113,15 +113,15 @@ int error_line_detail(const char* line) noexcept
     return line == DETAIL_TEXT ? 1 : line == DETAIL_NUMBER ? 2 : 0;
 }
 
-int print_error(ErrorBlock block, const char* detail_text, std::int32_t detail_number) noexcept
+int print_error(OutputWriter* out, ErrorBlock block, const char* detail_text, std::int32_t detail_number) noexcept
 {
     for (const char* const* line = error_block_lines(block); *line != nullptr; ++line) {
         if (*line == DETAIL_TEXT) {
-            output_text(detail_text);
+            output_text(out, detail_text);
         } else if (*line == DETAIL_NUMBER) {
-            output_int(detail_number);
+            output_int(out, detail_number);
         } else {
-            output_text(*line);
+            output_text(out, *line);
         }
     }
     return 1;

@@ -2,6 +2,8 @@
 #ifndef OMBREL_ERROR_BLOCKS_H
 #define OMBREL_ERROR_BLOCKS_H
 
+#include "output_writer.h"
+
 #include <cstdint>
 
 enum class ErrorBlock : std::uint8_t {
@@ -27,7 +29,8 @@ enum class ErrorBlock : std::uint8_t {
 
 // Prints the block, with the detail where it names one, and returns the
 // exit status of a failed run (1).
-int print_error(ErrorBlock block, const char* detail_text = nullptr, std::int32_t detail_number = 0) noexcept;
+int print_error(OutputWriter* out, ErrorBlock block, const char* detail_text = nullptr,
+                std::int32_t detail_number = 0) noexcept;
 
 // The block's lines, in the order print_error prints them, ending with a null
 // pointer, for callers that report the same failures in their own way.

@@ -10,8 +10,10 @@ int main(int argc, char** argv)
     // A closed pipe must show as a failed write (exit status 1), not kill the process.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-    int status = emulator_main(argc, argv);
-    if (!output_finish()) {
+    OutputWriter out;
+    output_start(&out, stdout);
+    int status = emulator_main(argc, argv, &out);
+    if (!output_finish(&out)) {
         std::fputs("ombrel_emulator: could not write the report to standard output\n", stderr);
         status = 1;
     }

@@ -1,32 +1,53 @@
-// The report's only way out: a fixed buffer in front of standard output.
-// Nothing reaches the stream until the buffer fills or output_finish runs, so
-// the process must call output_finish before it ends; what was written before
-// a failure of the run is then still delivered.
+// The report's only way out: a fixed buffer in front of a stream (standard
+// output for the program). Nothing reaches the stream until the buffer fills
+// or output_finish runs, so a run must call output_finish before it ends;
+// what was written before a failure of the run is then still delivered.
+// Each run has a writer of its own: runs at once in one process never share
+// one.
 #ifndef OMBREL_OUTPUT_WRITER_H
 #define OMBREL_OUTPUT_WRITER_H
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
-void output_bytes(const char* bytes, std::size_t length) noexcept;
-// Inline so that the length of a literal is known where it is written.
-inline void output_text(const char* text) noexcept
-{
-    output_bytes(text, std::strlen(text));
-}
-void output_int(std::int32_t value) noexcept;   // "%d"
-void output_uint(std::uint32_t value) noexcept; // "%lu" of a 32-bit value
-void output_fixed2(float value) noexcept;       // "%.2f" of the value widened to double
+// 64 KiB: a few hundred report records between two writes.
+inline constexpr std::size_t OUTPUT_CAPACITY = std::size_t{64} << 10;
 
-// True once a write to standard output has failed; later output is dropped.
-bool output_failed() noexcept;
+struct OutputWriter {
+    std::FILE* stream;
+    std::size_t used;
+    bool failed; // a write to the stream failed; later output is dropped
+    char buffer[OUTPUT_CAPACITY];
+};
+
+void output_start(OutputWriter* out, std::FILE* stream) noexcept;
+
+void output_bytes(OutputWriter* out, const char* bytes, std::size_t length) noexcept;
+// Inline so that the length of a literal is known where it is written.
+inline void output_text(OutputWriter* out, const char* text) noexcept
+{
+    output_bytes(out, text, std::strlen(text));
+}
+void output_int(OutputWriter* out, std::int32_t value) noexcept;   // "%d"
+void output_uint(OutputWriter* out, std::uint32_t value) noexcept; // "%lu" of a 32-bit value
+void output_fixed2(OutputWriter* out, float value) noexcept;       // "%.2f" of the value widened to double
+
+// True once a write to the stream has failed.
+inline bool output_failed(const OutputWriter* out) noexcept
+{
+    return out->failed;
+}
 
 // Counts a failed write of the run's other output (a warning on standard
 // error) as a failed write of the report: output_failed() from now on.
-void output_fail() noexcept;
+inline void output_fail(OutputWriter* out) noexcept
+{
+    out->failed = true;
+}
 
-// Flushes everything to standard output. False when any write failed.
-bool output_finish() noexcept;
+// Flushes everything to the stream. False when any write failed.
+bool output_finish(OutputWriter* out) noexcept;
 
 #endif

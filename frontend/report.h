@@ -3,6 +3,7 @@
 #define OMBREL_REPORT_H
 
 #include "classifier.h"
+#include "output_writer.h"
 
 #include <cstdint>
 
@@ -18,20 +19,20 @@ struct ReportTally {
     std::int32_t signal_count;
 };
 
-void report_file_header(const char* signal_path) noexcept;
-void report_array_header() noexcept;
+void report_file_header(OutputWriter* out, const char* signal_path) noexcept;
+void report_array_header(OutputWriter* out) noexcept;
 
 // Counts the classification and prints its record. A class id outside 1 to
 // CLASS_COUNT counts and is named as class 0.
 // The one record of array mode ("line": "null"), followed by the closing line.
-void report_array_record(ReportTally* tally, const Classification& result) noexcept;
+void report_array_record(OutputWriter* out, ReportTally* tally, const Classification& result) noexcept;
 // A record of a signal file; the last one of the run is followed by the closing line.
-void report_file_record(ReportTally* tally, const Classification& result, std::int32_t line, bool last) noexcept;
+void report_file_record(OutputWriter* out, ReportTally* tally, const Classification& result, std::int32_t line, bool last) noexcept;
 
 // Closes the list of results without a record: for a run that classifies nothing.
-void report_closing_line() noexcept;
+void report_closing_line(OutputWriter* out) noexcept;
 
 // The summary and the report's final brace.
-void report_summary(const ReportTally& tally) noexcept;
+void report_summary(OutputWriter* out, const ReportTally& tally) noexcept;
 
 #endif

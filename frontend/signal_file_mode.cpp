@@ -44,57 +44,60 @@ SignalFileOutcome settle(const CommandLine& line, SignalFile* file, bool* refuse
     return signal_file_settle(file, steps, count);
 }
 
-bool print_record(void* tally, const SignalRecord& record) noexcept
+// The report being printed: the sink's context.
+struct FileReport {
+    OutputWriter* out;
+    ReportTally tally;
+};
+
+bool print_record(void* context, const SignalRecord& record) noexcept
 {
+    auto* report = static_cast<FileReport*>(context);
     Classification result{};
     for (int k = 0; k < CLASS_COUNT; ++k) {
         result.probabilities[k] = record.probabilities[k];
     }
     result.class_id = record.class_id;
-    report_file_record(static_cast<ReportTally*>(tally), result, static_cast<std::int32_t>(record.line),
-                       record.last);
-    return !output_failed();
+    report_file_record(report->out, &report->tally, result, static_cast<std::int32_t>(record.line), record.last);
+    return !output_failed(report->out);
 }
 
-// The report of a complete run, or the failure's block; returns the exit status.
-int report(const CommandLine& line, const SignalFileOutcome& outcome, const ReportTally& tally) noexcept
+// The end of a complete run, or the failure's block; returns the exit status.
+int finish(const CommandLine& line, const SignalFileOutcome& outcome, const FileReport& report) noexcept
 {
     if (outcome.status == SignalFileStatus::SINK_STOPPED) {
         return 1; // the output failed: nothing more can be printed
     }
     if (outcome.status != SignalFileStatus::COMPLETE) {
-        return print_error(signal_file_error_block(outcome.status), line.signal_path);
+        return print_error(report.out, signal_file_error_block(outcome.status), line.signal_path);
     }
     // A run without any line (a file with no line feed) still closes its list.
-    if (tally.signal_count == 0) {
-        report_closing_line();
+    if (report.tally.signal_count == 0) {
+        report_closing_line(report.out);
     }
-    report_summary(tally);
+    report_summary(report.out, report.tally);
     return 0;
 }
 
 // Reads the settled window and prints its records; the header comes first.
-SignalFileOutcome classify(SignalFile* file, int threads, ReportTally* tally) noexcept
+SignalFileOutcome classify(SignalFile* file, const KnowledgeFile& knowledge, int threads, FileReport* report) noexcept
 {
-    report_file_header(file->path);
-    SignalReadSettings settings{};
-    settings.knowledge = knowledge_file_floats(&settings.float_count);
-    settings.threads = threads;
-    settings.block_bytes = signal_pass_block_bytes();
-    const SignalFileOutcome outcome = signal_file_read(file, settings, {print_record, tally});
+    report_file_header(report->out, file->path);
+    const SignalReadSettings settings{knowledge.floats, knowledge.float_count, threads, signal_pass_block_bytes()};
+    const SignalFileOutcome outcome = signal_file_read(file, settings, {print_record, report});
     // A lost warning is a failed write: the run cannot end as a success.
     if (outcome.misaligned_line != 0 && !warn_misaligned(outcome.misaligned_line, outcome.misaligned_values)) {
-        output_fail();
+        output_fail(report->out);
     }
     return outcome;
 }
 
 } // namespace
 
-int signal_file_mode(const CommandLine& line) noexcept
+int signal_file_mode(const CommandLine& line, const KnowledgeFile& knowledge, OutputWriter* out) noexcept
 {
     if (line.file_form == FileForm::WRONG_WORD_COUNT) {
-        return print_error(ErrorBlock::FILE_WORD_COUNT);
+        return print_error(out, ErrorBlock::FILE_WORD_COUNT);
     }
     const ThreadSetting threads = signal_pass_threads();
     if (threads.invalid != nullptr) {
@@ -109,13 +112,13 @@ int signal_file_mode(const CommandLine& line) noexcept
     if (outcome.status == SignalFileStatus::COMPLETE) {
         outcome = settle(line, &file, &refused);
     }
-    ReportTally tally{};
+    FileReport report{out, {}};
     if (outcome.status == SignalFileStatus::COMPLETE && !refused) {
-        outcome = classify(&file, threads.threads, &tally);
+        outcome = classify(&file, knowledge, threads.threads, &report);
     }
     signal_file_close(&file);
     if (refused && outcome.status == SignalFileStatus::COMPLETE) {
-        return print_error(ErrorBlock::WINDOW_OPTION_UNKNOWN);
+        return print_error(out, ErrorBlock::WINDOW_OPTION_UNKNOWN);
     }
-    return report(line, outcome, tally);
+    return finish(line, outcome, report);
 }

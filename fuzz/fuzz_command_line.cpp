@@ -12,7 +12,6 @@
 // twice, on the sequential pass and on the threaded one with blocks of a
 // size taken from the input, and both give the same output and status.
 #include "dispatch.h"
-#include "knowledge_file.h"
 #include "output_writer.h"
 
 #include "classifier.h"
@@ -124,17 +123,18 @@ RunOutput run_once(int argc, const char* const* argv, const char* threads, const
     }
     std::rewind(stdout);
     const int free_before = lowest_free_descriptor();
-    RunOutput run{emulator_main(argc, argv), {}};
+    static OutputWriter out;
+    output_start(&out, stdout);
+    RunOutput run{emulator_main(argc, argv, &out), {}};
     if (run.status != 0 && run.status != 1) {
         fail("exit status other than 0 and 1");
     }
-    if (!output_finish()) {
+    if (!output_finish(&out)) {
         fail("writing the output failed");
     }
     if (lowest_free_descriptor() != free_before) {
         fail("a run left a file open");
     }
-    knowledge_file_release();
     std::fflush(stdout);
     const long length = std::ftell(stdout);
     run.bytes.resize(static_cast<std::size_t>(length));
