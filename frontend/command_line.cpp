@@ -1,7 +1,7 @@
 #include "command_line.h"
 
-#include "number_array_word.h"
-#include "number_line_word.h"
+#include "text/number_array_word.h"
+#include "text/number_line_word.h"
 
 #include <cstring>
 
