@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Throughput benchmark: builds in Release, makes the data if missing, then
 # measures the emulator against the parsing floor on the same file, the
-# library's classifier_run against its own floors, and the library's tanh
-# and exp against the C library's. Writes each table, with the date and the
+# library's classifier_run against its own floors, the library's tanh and
+# exp against the C library's, and the number text's fast paths against its
+# general path. Writes each table, with the date and the
 # machine, into docs/performance.md (tools/write_doc_table.py).
 #
 # RUNS (default 7): runs of each program; OMBREL_BENCH_DATA: data directory.
@@ -12,7 +13,8 @@ data=${OMBREL_BENCH_DATA:-build/bench-data}
 page=docs/performance.md
 
 cmake --preset release >/dev/null
-cmake --build --preset release -j 2 --target ombrel_emulator parse_floor classifier_run_benchmark float_elementary_benchmark
+cmake --build --preset release -j 2 --target ombrel_emulator parse_floor classifier_run_benchmark float_elementary_benchmark \
+  number_text_benchmark
 # The interpreter the build found (cmake/python.cmake).
 python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' build/release/CMakeCache.txt)
 python=${python:-python3}
@@ -39,3 +41,9 @@ google_benchmark float_elementary_benchmark "$data/float_elementary.json"
   'own_tanh_array=own `tanh`, arrays of 24' 'own_tanh=own `tanh`' 'libc_tanh=C library `tanh`' \
   'own_exp=own `exp`' 'libc_exp=C library `exp`' \
   | tee /dev/stderr | "$python" tools/write_doc_table.py "$page" "bench/run.sh float_elementary"
+
+google_benchmark number_text_benchmark "$data/number_text.json"
+"$python" bench/benchmark_table.py "$data/number_text.json" "path (time per value)" \
+  'general=lexer and converter' 'short_decimal=short-decimal path, then the lexer' \
+  'plain_lines=plain-line reader, then the above' \
+  | tee /dev/stderr | "$python" tools/write_doc_table.py "$page" "bench/run.sh number_text"

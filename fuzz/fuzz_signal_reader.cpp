@@ -27,12 +27,6 @@ namespace {
     std::abort();
 }
 
-// Bytes of the file that the signal stream has handed out.
-long stream_position(const SignalStream* s)
-{
-    return std::ftell(s->file) - static_cast<long>(s->filled - s->next);
-}
-
 void compare(const std::uint8_t* data, std::size_t size, char* storage, std::size_t capacity)
 {
     std::FILE* ours_file = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
@@ -75,7 +69,7 @@ void compare(const std::uint8_t* data, std::size_t size, char* storage, std::siz
             }
             break;
         }
-        if (stream_position(&stream) != std::ftell(theirs)) {
+        if (signal_stream_offset(&stream) != std::ftell(theirs)) {
             fail("took another number of bytes than the C library", at, SIGNAL_LINE_VALUES);
         }
         if (tallied) {

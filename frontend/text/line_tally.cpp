@@ -12,7 +12,7 @@ namespace {
 int skip_space(SignalStream* s, LineTally* t, bool stop_at_line_feed) noexcept
 {
     for (;;) {
-        const int c = s->next != s->filled ? static_cast<unsigned char>(s->data[s->next]) : signal_stream_peek(s);
+        const int c = signal_stream_peek(s);
         if (c < 0 || !is_number_space(static_cast<unsigned>(c))) {
             return c;
         }
@@ -22,14 +22,14 @@ int skip_space(SignalStream* s, LineTally* t, bool stop_at_line_feed) noexcept
             }
             line_tally_line_feed(t);
         }
-        ++s->next;
+        signal_stream_advance(s);
     }
 }
 
 // The separator after a value, as read_signal_line takes it.
 void take_separator(SignalStream* s, LineTally* t) noexcept
 {
-    const int c = s->next != s->filled ? static_cast<unsigned char>(s->data[s->next++]) : signal_stream_get(s);
+    const int c = signal_stream_get(s);
     if (c == '\n') {
         line_tally_line_feed(t);
     }

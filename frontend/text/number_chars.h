@@ -30,6 +30,30 @@ constexpr unsigned to_lower_ascii(unsigned c) noexcept
     return c - 'A' < 26u ? c | 0x20u : c;
 }
 
+// --- The grammar of a number's text, shared by the lexer and the fast paths
+
+// The letter that begins an exponent: 'e' after decimal digits, 'p' after
+// hexadecimal ones, in either case.
+constexpr bool is_exponent_letter(unsigned c, bool hex) noexcept
+{
+    return (c | 0x20u) == (hex ? 'p' : 'e');
+}
+
+// The letter after a leading "0" that makes the text hexadecimal.
+constexpr bool is_hex_marker(unsigned c) noexcept
+{
+    return (c | 0x20u) == 'x';
+}
+
+// Whether a decimal mantissa's text ends before c: c is no digit, no point
+// while none has been read, and no exponent letter. A mantissa that is one
+// lone "0" also goes on at a hex marker.
+constexpr bool ends_decimal_mantissa(unsigned c, bool point_read, bool lone_zero) noexcept
+{
+    return !is_decimal_digit(c) && !(c == '.' && !point_read) && !is_exponent_letter(c, false) &&
+           !(lone_zero && is_hex_marker(c));
+}
+
 // The start shared by the C library's text-to-number conversions of a word:
 // leading white space, then an optional sign. Returns the first character
 // after them; *negative tells whether the sign was a minus.

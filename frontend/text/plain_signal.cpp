@@ -56,8 +56,10 @@ inline std::uint64_t digits_value(const char* p, int count) noexcept
 
 // One plain value at p (no white space before it); returns the character
 // after its text, or nullptr when the text is not plain. p[0 .. VALUE_SPAN-1]
-// must be readable. The conversion is scan_value's (short_decimal_to_float);
-// a text whose double lies exactly on a float midpoint is not taken here.
+// must be readable. The text ends where the lexer's grammar ends a decimal
+// mantissa (ends_decimal_mantissa); the conversion is the converter's for
+// short decimals (short_decimal_to_float), whose midpoint refusal sends the
+// text to the general path.
 inline const char* plain_value(const char* p, float* value) noexcept
 {
     const bool negative = *p == '-';
@@ -70,28 +72,29 @@ inline const char* plain_value(const char* p, float* value) noexcept
     std::uint64_t mantissa = digits_value(p, whole);
     int fraction = 0;
     const char* end = p + whole;
-    if (*end == '.') {
+    const bool point = *end == '.';
+    if (point) {
         fraction = std::countr_zero(stops >> (whole + 1));
         if (fraction == 0 || fraction > 8 || whole + fraction > 15) {
             return nullptr;
         }
         mantissa = mantissa * POWERS_OF_TEN[fraction] + digits_value(end + 1, fraction);
         end += 1 + fraction;
-    } else if ((*end | 0x20) == 'x' && whole == 1 && *p == '0') {
-        return nullptr;
     }
-    if ((*end | 0x20) == 'e' || *end == '.' ||
-        !short_decimal_to_float(mantissa, fraction, negative, value)) {
+    if (!ends_decimal_mantissa(static_cast<unsigned char>(*end), point, whole == 1 && *p == '0') ||
+        !short_decimal_to_float(mantissa, -fraction, negative, value)) {
         return nullptr;
     }
     return end;
 }
 
-// plain_value for a text that ends within VALUE_SPAN characters of the
-// stream's end: read from a copy padded with spaces, which end any number,
-// and taken only when its separator is inside the stream.
-const char* plain_value_near_end(const char* p, const char* limit, float* value) noexcept
+} // namespace
+
+const char* read_plain_value(const char* p, const char* limit, float* value) noexcept
 {
+    if (limit - p >= VALUE_SPAN) {
+        return plain_value(p, value);
+    }
     char copy[2 * VALUE_SPAN];
     const std::size_t length = static_cast<std::size_t>(limit - p);
     std::memset(copy, ' ', sizeof copy);
@@ -103,13 +106,12 @@ const char* plain_value_near_end(const char* p, const char* limit, float* value)
     return p + (end - copy);
 }
 
-} // namespace
-
 bool read_plain_signal(SignalStream* s, float* values, bool* line_feed_last) noexcept
 {
     signal_stream_look_ahead(s);
-    const char* p = s->data + s->next;
-    const char* const limit = s->data + s->filled;
+    const SignalSpan span = signal_stream_span(s);
+    const char* p = span.begin;
+    const char* const limit = span.end;
     for (int slot = 0; slot < SIGNAL_LINE_VALUES; ++slot) {
         // Before the first value any white space, as the scan skips it; later
         // a line feed would put the signal on two lines.
@@ -119,13 +121,13 @@ bool read_plain_signal(SignalStream* s, float* values, bool* line_feed_last) noe
         if (p == limit) {
             return false;
         }
-        p = limit - p >= VALUE_SPAN ? plain_value(p, &values[slot]) : plain_value_near_end(p, limit, &values[slot]);
+        p = limit - p >= VALUE_SPAN ? plain_value(p, &values[slot]) : read_plain_value(p, limit, &values[slot]);
         if (p == nullptr || (*p == '\n' && slot + 1 < SIGNAL_LINE_VALUES)) {
             return false;
         }
         ++p; // the separator, whatever it is
     }
     *line_feed_last = p[-1] == '\n';
-    s->next = static_cast<std::size_t>(p - s->data);
+    signal_stream_consume_to(s, p);
     return true;
 }

@@ -9,8 +9,7 @@
 // Reads the next signal when every one of its values has the plain shape:
 // white space other than a line feed, an optional sign, 1 to 8 digits, then
 // optionally a point and 1 to 8 digits (15 digits at most), ending at a
-// character that cannot extend it (not a digit, a point after the integer
-// shape, an exponent letter or an "x" after a lone 0), and when no separator
+// character that ends a decimal mantissa in the lexer's grammar, and when no separator
 // but the last is a line feed. Such a signal is read exactly as
 // read_signal_line reads it: same values, same characters taken. Returns
 // true with the stream past the last separator, or false having taken
@@ -18,5 +17,10 @@
 // overwritten), leaving the signal to the general reader.
 // *line_feed_last tells whether the last separator was a line feed.
 bool read_plain_signal(SignalStream* s, float* values, bool* line_feed_last) noexcept;
+
+// One value of that shape at p, no white space before it, in [p, limit):
+// returns the character after its text, which must lie before limit, or
+// nullptr when the text is not of the plain shape.
+const char* read_plain_value(const char* p, const char* limit, float* value) noexcept;
 
 #endif

@@ -1,11 +1,19 @@
-// The conversion of a short plain decimal: its digits as one integer m (at
-// most 15 digits, so m < 2^53) and the number k of digits after the point
-// (at most 22, so 10^k is exact as a double).
+// Short decimals: the conversion that the converter tries first and that the
+// fast paths share, and the per-value fast path itself.
+//
+// A short decimal is an integer m of at most 2^53 (15 digits always are)
+// times 10^k with -22 <= k <= 22, so that both m and 10^|k| are exact
+// doubles.
 #ifndef OMBREL_SHORT_DECIMAL_H
 #define OMBREL_SHORT_DECIMAL_H
 
+#include "number_chars.h"
+
 #include <bit>
 #include <cstdint>
+
+inline constexpr std::uint64_t SHORT_DECIMAL_MANTISSA_LIMIT = std::uint64_t{1} << 53;
+inline constexpr int SHORT_DECIMAL_EXPONENT_LIMIT = 22;
 
 // Powers of ten that a double holds exactly: 10^22 < 2^53 * 2^22, and 5^22 < 2^53.
 inline constexpr double EXACT_POWERS_OF_TEN[] = {
@@ -13,24 +21,59 @@ inline constexpr double EXACT_POWERS_OF_TEN[] = {
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
 };
 
-// m / 10^k is the correctly rounded double d of the text. Rounding d to
-// float gives the correctly rounded float of the text unless d is exactly
-// halfway between two floats: the text may then lie on either side of that
-// midpoint, and the conversion is refused (false) for the general path. (The
-// quotient is at least 10^-22, far above the float subnormal range, whose
-// midpoints are spaced differently, and below 10^15, far from overflow.)
-inline bool short_decimal_to_float(std::uint64_t mantissa, int after_point, bool negative,
-                                   float* value) noexcept
+// m * 10^k, correctly rounded: one rounding of an operation on exact operands.
+inline double short_decimal_to_double(std::uint64_t mantissa, int exponent) noexcept
 {
-    const double quotient = static_cast<double>(mantissa) / EXACT_POWERS_OF_TEN[after_point];
+    const double m = static_cast<double>(mantissa);
+    return exponent < 0 ? m / EXACT_POWERS_OF_TEN[-exponent] : m * EXACT_POWERS_OF_TEN[exponent];
+}
+
+// The correctly rounded double d of m * 10^k, rounded to float, is the
+// correctly rounded float of the text unless d is exactly halfway between
+// two floats: the text may then lie on either side of that midpoint, and the
+// conversion is refused (false) for the exact path. (For m >= 1, d lies in
+// [10^-22, 2^53 * 10^22], above the float subnormals, whose midpoints are
+// spaced differently, and below the largest float.)
+inline bool short_decimal_to_float(std::uint64_t mantissa, int exponent, bool negative, float* value) noexcept
+{
+    const double d = short_decimal_to_double(mantissa, exponent);
     // A double halfway between two floats has its 29 bits below the float
     // mantissa equal to 1 followed by 28 zeros.
-    if ((std::bit_cast<std::uint64_t>(quotient) & 0x1FFFFFFFu) == 0x10000000u) {
+    if ((std::bit_cast<std::uint64_t>(d) & 0x1FFFFFFFu) == 0x10000000u) {
         return false;
     }
-    const float rounded = static_cast<float>(quotient);
+    const float rounded = static_cast<float>(d);
     *value = negative ? -rounded : rounded;
     return true;
+}
+
+// The per-value fast path of the scan: digits with at most one point and no
+// exponent, at most 15 digits and at least one, at p (after any sign),
+// ending at a character inside [p, limit) that ends a decimal mantissa in
+// the lexer's grammar. Returns that character, having converted the text;
+// nullptr for anything else (the lexer then reads it).
+inline const char* scan_short_decimal(const char* p, const char* limit, bool negative, float* value) noexcept
+{
+    const char* const start = p;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int after_point = 0;
+    for (; p < limit && is_decimal_digit(static_cast<unsigned char>(*p)); ++p, ++digits) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    }
+    const bool point = p < limit && *p == '.';
+    if (point) {
+        for (++p; p < limit && is_decimal_digit(static_cast<unsigned char>(*p)); ++p, ++after_point) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        }
+        digits += after_point;
+    }
+    if (p == limit || digits == 0 || digits > 15 ||
+        !ends_decimal_mantissa(static_cast<unsigned char>(*p), point, p - start == 1 && *start == '0') ||
+        !short_decimal_to_float(mantissa, -after_point, negative, value)) {
+        return nullptr;
+    }
+    return p;
 }
 
 #endif

@@ -15,11 +15,7 @@ bool read_signal_line(SignalStream* s, float* values) noexcept
         }
         // The separator; at the end of the file there is none, and asking
         // for it marks the end as seen.
-        if (s->next != s->filled) {
-            ++s->next;
-        } else {
-            (void)signal_stream_get(s);
-        }
+        (void)signal_stream_get(s);
     }
     return true;
 }

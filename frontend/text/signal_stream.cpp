@@ -7,7 +7,7 @@ namespace {
 alignas(64) char g_buffer[SIGNAL_STREAM_BUFFER_SIZE];
 
 // A token of ordinary length lies wholly in this window or ends the file, so
-// the fast conversion can take it from the buffer; the quarter of the buffer
+// the fast paths can take it from the buffer; the quarter of the buffer
 // keeps small test buffers useful.
 constexpr std::size_t LOOKAHEAD = 4096;
 
@@ -22,6 +22,7 @@ void signal_stream_init_buffer(SignalStream* s, std::FILE* file, char* storage,
     s->lookahead = capacity / 4 < LOOKAHEAD ? capacity / 4 : LOOKAHEAD;
     s->next = 0;
     s->filled = 0;
+    s->moved = 0;
     s->drained = false;
     s->read_failed = false;
     s->end_seen = false;
@@ -47,15 +48,11 @@ void signal_stream_init_memory(SignalStream* s, const char* bytes, std::size_t s
     s->lookahead = 0;
     s->next = 0;
     s->filled = size;
+    s->moved = 0;
     s->drained = true;
     s->read_failed = false;
     s->end_seen = false;
     s->unread_limit = 0;
-}
-
-bool signal_stream_at_eof(const SignalStream* s) noexcept
-{
-    return s->end_seen;
 }
 
 bool signal_stream_refill(SignalStream* s) noexcept
@@ -66,6 +63,7 @@ bool signal_stream_refill(SignalStream* s) noexcept
     const std::size_t unread = s->filled - s->next;
     if (s->next != 0) {
         std::memmove(s->data, s->data + s->next, unread);
+        s->moved += static_cast<std::int64_t>(s->next);
         s->next = 0;
         s->filled = unread;
     }
@@ -87,4 +85,15 @@ bool signal_stream_refill(SignalStream* s) noexcept
         s->read_failed = std::ferror(s->file) != 0;
     }
     return got != 0;
+}
+
+bool signal_stream_need_more(SignalStream* s) noexcept
+{
+    if (signal_stream_refill(s)) {
+        return true;
+    }
+    if (!s->read_failed) {
+        s->end_seen = true;
+    }
+    return false;
 }

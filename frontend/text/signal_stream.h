@@ -1,5 +1,10 @@
-// Buffered reading of a signal file, character by character as the
-// formatted-input functions of the C library see it, from one fixed buffer.
+// Buffered reading of a signal file, as the formatted-input functions of the
+// C library see it, from one fixed buffer.
+//
+// Readers see the stream only through the functions below: the span of
+// unread bytes, taking bytes from its front, asking for more, and the end
+// and error state. The fields are private to signal_stream.h and
+// signal_stream.cpp.
 #ifndef OMBREL_SIGNAL_STREAM_H
 #define OMBREL_SIGNAL_STREAM_H
 
@@ -14,10 +19,17 @@ struct SignalStream {
     std::size_t lookahead; // bytes kept ahead of the reading position when the file has more
     std::size_t next;      // index in data of the next unread byte
     std::size_t filled;    // bytes of data holding file content; next <= filled
+    std::int64_t moved;    // bytes taken before data[0]
     bool drained;          // the file gave its last byte (end reached or read error)
     bool read_failed;      // the reading stopped on an error, not at the end
     bool end_seen;         // a character was asked for past the end of the file
     std::uint64_t unread_limit; // bytes the stream may still take from the file; the rest is as if absent
+};
+
+// The unread bytes in the buffer: [begin, end).
+struct SignalSpan {
+    const char* begin;
+    const char* end;
 };
 
 // Bytes of the buffer that signal_stream_init uses.
@@ -42,9 +54,67 @@ void signal_stream_limit(SignalStream* s, std::uint64_t bytes) noexcept;
 // `size` is the end of the file.
 void signal_stream_init_memory(SignalStream* s, const char* bytes, std::size_t size) noexcept;
 
+// --- The span and taking bytes ----------------------------------------------
+
+inline SignalSpan signal_stream_span(const SignalStream* s) noexcept
+{
+    return {s->data + s->next, s->data + s->filled};
+}
+
+// Takes n bytes from the front of the span (n at most its length).
+inline void signal_stream_consume(SignalStream* s, std::size_t n) noexcept
+{
+    s->next += n;
+}
+
+// Takes the bytes of the span up to `to`, a pointer into it.
+inline void signal_stream_consume_to(SignalStream* s, const char* to) noexcept
+{
+    s->next = static_cast<std::size_t>(to - s->data);
+}
+
+// Bytes taken since the stream began.
+inline std::int64_t signal_stream_offset(const SignalStream* s) noexcept
+{
+    return s->moved + static_cast<std::int64_t>(s->next);
+}
+
+// --- More bytes ----------------------------------------------------------------
+
+// Moves the unread bytes to the front and fills the rest from the file.
+// Returns false when no new byte came. Pointers into the span are invalid
+// afterwards.
+bool signal_stream_refill(SignalStream* s) noexcept;
+
+// A reader needs the byte after the span: refills, and when none comes
+// marks the end as seen (a character was asked for past the end of the
+// file, unless a read error stopped the reading). False when none came.
+bool signal_stream_need_more(SignalStream* s) noexcept;
+
+// True when no byte will come after the span: the span ends where the file
+// ends (or where a read error cut it).
+inline bool signal_stream_drained(const SignalStream* s) noexcept
+{
+    return s->drained;
+}
+
+// Makes at least the lookahead's bytes readable in the span, unless the
+// file ends first; the end is not marked as seen.
+inline void signal_stream_look_ahead(SignalStream* s) noexcept
+{
+    if (s->filled - s->next < s->lookahead && !s->drained) {
+        (void)signal_stream_refill(s);
+    }
+}
+
+// --- End and error state -------------------------------------------------------
+
 // What feof() on the file would say after the same reads through the C
 // library's stream functions: a read error is not the end of the file.
-bool signal_stream_at_eof(const SignalStream* s) noexcept;
+inline bool signal_stream_at_eof(const SignalStream* s) noexcept
+{
+    return s->end_seen;
+}
 
 // True when the reading stopped on an error and every byte read has been
 // taken: the last text taken may then end where the error cut the data, not
@@ -55,18 +125,13 @@ inline bool signal_stream_cut_short(const SignalStream* s) noexcept
     return s->read_failed && s->next == s->filled;
 }
 
-// Moves the unread bytes to the front and fills the rest from the file.
-// Returns false when no new byte came.
-bool signal_stream_refill(SignalStream* s) noexcept;
+// --- One character at a time, as fgetc and ungetc see it --------------------
 
 // Next character (0 to 255) without taking it, or -1 when the file has no
 // more; asking past the end of the file marks the end as seen.
 inline int signal_stream_peek(SignalStream* s) noexcept
 {
-    if (s->next == s->filled && !signal_stream_refill(s)) {
-        if (!s->read_failed) {
-            s->end_seen = true;
-        }
+    if (s->next == s->filled && !signal_stream_need_more(s)) {
         return -1;
     }
     return static_cast<unsigned char>(s->data[s->next]);
@@ -86,15 +151,6 @@ inline int signal_stream_get(SignalStream* s) noexcept
         ++s->next;
     }
     return c;
-}
-
-// Makes at least the lookahead's bytes readable from next, unless the file
-// ends first.
-inline void signal_stream_look_ahead(SignalStream* s) noexcept
-{
-    if (s->filled - s->next < s->lookahead && !s->drained) {
-        (void)signal_stream_refill(s);
-    }
 }
 
 #endif

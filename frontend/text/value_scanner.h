@@ -6,15 +6,17 @@
 #include "signal_stream.h"
 
 // Skips white space, then takes the longest text that the conversion
-// accepts: an optional sign, then "nan", "inf" or "infinity" (any case), or
-// "0x" with hex digits, one point and a "p" exponent, or decimal digits with
-// one point and an "e" exponent, an exponent letter only after a digit and
-// its sign only right after it. The value is the correctly rounded float of
-// that text's longest valid prefix (an exponent letter without digits adds
-// nothing). Returns false when nothing converts: the end of the file before
-// a value, a character that cannot begin one, a lone sign or point, "0x"
-// without a digit or point, or a word that stops short of "nan", "inf" or
-// "infinity" (the character that breaks such a word is taken).
+// accepts (the grammar of number_lexer.h): the value is the correctly
+// rounded float of that text's longest valid prefix (an exponent letter
+// without digits adds nothing). Returns false when nothing converts: the end
+// of the file before a value, a character that cannot begin one, a lone sign
+// or point, "0x" without a digit or point, or a word that stops short of
+// "nan", "inf" or "infinity" (the character that breaks such a word is
+// taken).
 bool scan_value(SignalStream* s, float* value) noexcept;
+
+// The same through the lexer and the converter alone, without the
+// short-decimal fast path: for tests and the benchmark.
+bool scan_value_general(SignalStream* s, float* value) noexcept;
 
 #endif
