@@ -45,13 +45,18 @@ constexpr bool is_hex_marker(unsigned c) noexcept
     return (c | 0x20u) == 'x';
 }
 
-// Whether a decimal mantissa's text ends before c: c is no digit, no point
-// while none has been read, and no exponent letter. A mantissa that is one
-// lone "0" also goes on at a hex marker.
+// Whether a decimal mantissa's text ends before c, a character that is no
+// digit: c is no point while none has been read, and no exponent letter. A
+// mantissa that is one lone "0" also goes on at a hex marker.
+constexpr bool ends_decimal_mantissa_at(unsigned c, bool point_read, bool lone_zero) noexcept
+{
+    return !(c == '.' && !point_read) && !is_exponent_letter(c, false) && !(lone_zero && is_hex_marker(c));
+}
+
+// The same for any character c.
 constexpr bool ends_decimal_mantissa(unsigned c, bool point_read, bool lone_zero) noexcept
 {
-    return !is_decimal_digit(c) && !(c == '.' && !point_read) && !is_exponent_letter(c, false) &&
-           !(lone_zero && is_hex_marker(c));
+    return !is_decimal_digit(c) && ends_decimal_mantissa_at(c, point_read, lone_zero);
 }
 
 // The start shared by the C library's text-to-number conversions of a word:

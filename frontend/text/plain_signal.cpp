@@ -57,9 +57,9 @@ inline std::uint64_t digits_value(const char* p, int count) noexcept
 // One plain value at p (no white space before it); returns the character
 // after its text, or nullptr when the text is not plain. p[0 .. VALUE_SPAN-1]
 // must be readable. The text ends where the lexer's grammar ends a decimal
-// mantissa (ends_decimal_mantissa); the conversion is the converter's for
-// short decimals (short_decimal_to_float), whose midpoint refusal sends the
-// text to the general path.
+// mantissa (ends_decimal_mantissa_at: the mask found no digit there); the
+// conversion is the converter's for short decimals (short_fraction_to_float),
+// whose midpoint refusal sends the text to the general path.
 inline const char* plain_value(const char* p, float* value) noexcept
 {
     const bool negative = *p == '-';
@@ -72,17 +72,19 @@ inline const char* plain_value(const char* p, float* value) noexcept
     std::uint64_t mantissa = digits_value(p, whole);
     int fraction = 0;
     const char* end = p + whole;
-    const bool point = *end == '.';
-    if (point) {
+    bool ends;
+    if (*end == '.') {
         fraction = std::countr_zero(stops >> (whole + 1));
         if (fraction == 0 || fraction > 8 || whole + fraction > 15) {
             return nullptr;
         }
         mantissa = mantissa * POWERS_OF_TEN[fraction] + digits_value(end + 1, fraction);
         end += 1 + fraction;
+        ends = ends_decimal_mantissa_at(static_cast<unsigned char>(*end), true, false);
+    } else {
+        ends = ends_decimal_mantissa_at(static_cast<unsigned char>(*end), false, whole == 1 && *p == '0');
     }
-    if (!ends_decimal_mantissa(static_cast<unsigned char>(*end), point, whole == 1 && *p == '0') ||
-        !short_decimal_to_float(mantissa, -fraction, negative, value)) {
+    if (!ends || !short_fraction_to_float(mantissa, fraction, negative, value)) {
         return nullptr;
     }
     return end;

@@ -28,15 +28,14 @@ inline double short_decimal_to_double(std::uint64_t mantissa, int exponent) noex
     return exponent < 0 ? m / EXACT_POWERS_OF_TEN[-exponent] : m * EXACT_POWERS_OF_TEN[exponent];
 }
 
-// The correctly rounded double d of m * 10^k, rounded to float, is the
-// correctly rounded float of the text unless d is exactly halfway between
-// two floats: the text may then lie on either side of that midpoint, and the
-// conversion is refused (false) for the exact path. (For m >= 1, d lies in
-// [10^-22, 2^53 * 10^22], above the float subnormals, whose midpoints are
-// spaced differently, and below the largest float.)
-inline bool short_decimal_to_float(std::uint64_t mantissa, int exponent, bool negative, float* value) noexcept
+// The correctly rounded double d of a short decimal, rounded to float, is
+// the correctly rounded float of the text unless d is exactly halfway
+// between two floats: the text may then lie on either side of that
+// midpoint, and the conversion is refused (false) for the exact path. (For
+// m >= 1, d lies in [10^-22, 2^53 * 10^22], above the float subnormals,
+// whose midpoints are spaced differently, and below the largest float.)
+inline bool short_decimal_double_to_float(double d, bool negative, float* value) noexcept
 {
-    const double d = short_decimal_to_double(mantissa, exponent);
     // A double halfway between two floats has its 29 bits below the float
     // mantissa equal to 1 followed by 28 zeros.
     if ((std::bit_cast<std::uint64_t>(d) & 0x1FFFFFFFu) == 0x10000000u) {
@@ -45,6 +44,19 @@ inline bool short_decimal_to_float(std::uint64_t mantissa, int exponent, bool ne
     const float rounded = static_cast<float>(d);
     *value = negative ? -rounded : rounded;
     return true;
+}
+
+// m * 10^k to float, or false for the exact path.
+inline bool short_decimal_to_float(std::uint64_t mantissa, int exponent, bool negative, float* value) noexcept
+{
+    return short_decimal_double_to_float(short_decimal_to_double(mantissa, exponent), negative, value);
+}
+
+// The fast paths' case, m / 10^k with k digits after the point (0 to 22).
+inline bool short_fraction_to_float(std::uint64_t mantissa, int after_point, bool negative, float* value) noexcept
+{
+    return short_decimal_double_to_float(static_cast<double>(mantissa) / EXACT_POWERS_OF_TEN[after_point],
+                                         negative, value);
 }
 
 // The per-value fast path of the scan: digits with at most one point and no
@@ -70,7 +82,7 @@ inline const char* scan_short_decimal(const char* p, const char* limit, bool neg
     }
     if (p == limit || digits == 0 || digits > 15 ||
         !ends_decimal_mantissa(static_cast<unsigned char>(*p), point, p - start == 1 && *start == '0') ||
-        !short_decimal_to_float(mantissa, -after_point, negative, value)) {
+        !short_fraction_to_float(mantissa, after_point, negative, value)) {
         return nullptr;
     }
     return p;
