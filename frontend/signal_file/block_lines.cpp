@@ -29,7 +29,7 @@ bool read_one_signal(const char* data, std::size_t start, std::size_t stop, floa
     // signal that needs the line feed before its 64th separator runs out of
     // bytes and fails here.
     return read_signal_line(&line, values) && !signal_stream_at_eof(&line) &&
-           only_white_space(data + start + line.next, data + stop);
+           only_white_space(signal_stream_span(&line).begin, data + stop);
 }
 
 void keep(Block* block, std::int64_t i, const float* values, ClassifierContext* context) noexcept
