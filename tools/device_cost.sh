@@ -11,6 +11,7 @@
 # block (-singlestep) and logs every block executed (-d exec,nochain), so
 # the log lines between the two markers are the instructions executed,
 # libm and libgcc included; the markers' own overhead is subtracted.
+# The figures are written into docs/performance.md (tools/write_doc_table.py).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=build/cortex-m4/device
@@ -18,6 +19,7 @@ device=tests/device
 [ -f "$out/device_inputs.c" ] || { echo "error: run tools/test_device.sh first" >&2; exit 1; }
 cpu_flags=$(sed -n 's/^ *"\(-mcpu=[^"]*\)")$/\1/p' cmake/arm-none-eabi-cortex-m4.cmake)
 library=build/cortex-m4/library/libombrel_classifier.a
+{
 
 link() { # name, extra flags...
   local name=$1; shift
@@ -94,4 +96,28 @@ for label, part in (("N = 0", runs[:half]), ("N = 23 (EMG knowledge)", runs[half
     part = [c - overhead for c in part]
     print("instructions per classifier_run, %s, %d EMG signals: mean %.0f, min %d, max %d"
           % (label, len(part), sum(part) / len(part), min(part), max(part)))
+PY
+} | tee "$out/device_cost.txt"
+
+python3 - "$out/device_cost.txt" <<'PY' | python3 tools/write_doc_table.py docs/performance.md \
+  "tools/device_cost.sh device" --tool arm-none-eabi-gcc --tool qemu-system-arm
+import re, sys
+text = open(sys.argv[1]).read()
+print("| Firmware calls | Flash (text + rodata + data) | RAM (data + bss) | of which the library's own objects |")
+print("|---|---|---|---|")
+for label, calls in (("classifier_init + classifier_run", "`classifier_init`, `classifier_run`"),
+                     ("+ knowledge_size, knowledge_load", "and `knowledge_size`, `knowledge_load`")):
+    m = re.search(re.escape(label) + r" +firmware - bare: flash +(\d+) B, RAM +(\d+) B; "
+                  r"library objects alone: flash +(\d+) B, RAM +(\d+) B", text)
+    print("| %s | {:,} B | {:,} B | flash {:,} B, RAM {:,} B |".format(*map(int, m.groups())) % calls)
+print()
+print("| Knowledge | Instructions per call |")
+print("|---|---|")
+for label, knowledge in (("N = 0", "N = 0"), ("N = 23 (EMG knowledge)", "N = 23 (the EMG example's)")):
+    m = re.search(r"instructions per classifier_run, %s, (\d+) EMG signals: mean (\d+), min (\d+), max (\d+)"
+                  % re.escape(label), text)
+    signals, mean, low, high = map(int, m.groups())
+    figure = ("{:,} on each of {} signals".format(mean, signals) if low == high else
+              "mean {:,} ({:,} to {:,}, {} signals)".format(mean, low, high, signals))
+    print("| %s | %s |" % (knowledge, figure))
 PY

@@ -75,9 +75,9 @@ def main():
     now = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
     body = "Measured %s on %s.\n\n%s\n" % (now, machine(args.tool), figures)
     with open(args.page, encoding="utf-8") as f:
-        text = f.read()
+        text = replace(f.read(), args.name, body)
     with open(args.page, "w", encoding="utf-8") as f:
-        f.write(replace(text, args.name, body))
+        f.write(text)
     print("wrote %s into %s" % (args.name, args.page))
 
 
