@@ -48,8 +48,10 @@ typedef struct ClassifierTrace {
 
 /*
  * Checks `knowledge` (float_count floats: a whole knowledge as its file holds
- * it; floats past 152 + 69*N are not read) and points `context` into it. The
- * knowledge must stay alive and unchanged while the context is used.
+ * it; floats past 152 + 69*N are not read) and points `context` into it,
+ * without copying it, as classifier_init attaches a knowledge (the same
+ * routine). The knowledge must stay alive and unchanged while the context is
+ * used; it may lie in read-only memory.
  * Reads the knowledge; writes only *context. Never allocates.
  * Returns, and stores in the context:
  *   STATUS_OK                 usable unit count, float_count covers the

@@ -11,10 +11,16 @@ bool context_classifies(const ClassifierContext* context) noexcept
     return status_classifies(context->status) && context->means != nullptr;
 }
 
-void standardise_into_features(ClassifierContext* context, const float* input) noexcept
+// Standardises `input` into the context's features and returns the network
+// that classifies them.
+NetworkView standardise_into_features(ClassifierContext* context, const float* input) noexcept
 {
     standardise_signal(input, context->means, context->scales, context->standardised, INPUT_LENGTH);
     feature_window(context->standardised, context->features, 0, INPUT_LENGTH, 0);
+    return {
+        context->hidden_weights, context->hidden_biases, INPUT_LENGTH, context->unit_count,
+        context->output_weights, context->output_biases, context->unit_count,
+    };
 }
 
 } // namespace
@@ -25,31 +31,23 @@ extern "C" LibraryStatus classifier_context_run(ClassifierContext* context, cons
     if (!context_classifies(context)) {
         return context->status;
     }
-    standardise_into_features(context, input);
-    const NetworkView network = {
-        context->hidden_weights, context->hidden_biases, INPUT_LENGTH, context->unit_count,
-        context->output_weights, context->output_biases, context->unit_count,
-    };
-    *class_id = static_cast<uint16_t>(network_forward(network, context->features, context->hidden, probabilities));
+    const NetworkView network = standardise_into_features(context, input);
+    *class_id = static_cast<uint16_t>(
+        network_forward(network, context->features, context->hidden, probabilities, probabilities));
     return context->status;
 }
 
-// The stages of network_forward, kept one by one.
 extern "C" LibraryStatus classifier_context_trace(ClassifierContext* context, const float* input,
                                                   ClassifierTrace* trace)
 {
     if (!context_classifies(context)) {
         return context->status;
     }
-    standardise_into_features(context, input);
-    const std::int32_t units = context->unit_count;
+    const NetworkView network = standardise_into_features(context, input);
     std::memcpy(trace->standardised, context->standardised, sizeof trace->standardised);
-    trace->unit_count = units;
+    trace->unit_count = context->unit_count;
     std::memset(trace->hidden, 0, sizeof trace->hidden);
-    hidden_layer(context->features, INPUT_LENGTH, context->hidden_weights, context->hidden_biases, units,
-                 trace->hidden);
-    output_layer(trace->hidden, units, context->output_weights, context->output_biases, trace->scores);
-    std::memcpy(trace->probabilities, trace->scores, sizeof trace->probabilities);
-    trace->class_id = static_cast<uint16_t>(softmax_decision(trace->probabilities, CLASS_COUNT, SOFTMAX_FACTOR) + 1);
+    trace->class_id = static_cast<uint16_t>(
+        network_forward(network, context->features, trace->hidden, trace->scores, trace->probabilities));
     return context->status;
 }

@@ -62,10 +62,12 @@ struct NetworkView {
     std::int32_t output_units;
 };
 
-// hidden_layer into `hidden` (HIDDEN_CAPACITY floats), output_layer into
-// `probabilities`, then softmax_decision on them with CLASS_COUNT and
-// SOFTMAX_FACTOR; returns the class id, winner index + 1.
-std::int32_t network_forward(const NetworkView& network, const float* features, float* hidden,
+// The stages after the feature window, in order: hidden_layer into `hidden`
+// (HIDDEN_CAPACITY floats), output_layer into `scores`, then
+// softmax_decision with CLASS_COUNT and SOFTMAX_FACTOR into `probabilities`;
+// returns the class id, winner index + 1. `scores` may be `probabilities`
+// (the soft-max then runs in place); otherwise the scores are kept there.
+std::int32_t network_forward(const NetworkView& network, const float* features, float* hidden, float* scores,
                              float* probabilities) noexcept;
 
 #endif

@@ -1,4 +1,4 @@
-#include "knowledge/knowledge_attach.h"
+#include "knowledge/float_self_test.h"
 
 #include <cmath>
 

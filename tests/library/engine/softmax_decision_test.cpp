@@ -41,6 +41,30 @@ TEST(SoftmaxDecision, FourScoresWithFactorFive)
     }
 }
 
+// Scores that are not whole numbers: the differences (score - max) are
+// rounded before the factor multiplies them, and differ in the last bits
+// from score*5 - max*5, which these expectations would not match.
+// Expectations: float32 steps of the same formula outside the library
+// (numpy float32, exp in double rounded to float).
+TEST(SoftmaxDecision, FractionalScoresSubtractTheMaximumBeforeTheFactor)
+{
+    const SoftmaxCase cases[] = {
+        {"tenths", {0x1.99999ap-4f, 0x1.666666p-1f, -0x1.333334p-2f, 0x1.ccccccp-2f},
+         {0x1.2faefp-5f, 0x1.7d3a44p-1f, 0x1.48caep-8f, 0x1.b4e4e8p-3f}, 1},
+        {"maximum first", {0x1.333334p-2f, -0x1.b33334p+0f, 0x1.99999ap-3f, 0x1.99999ap-4f},
+         {0x1.034fep-1f, 0x1.81c4f6p-16f, 0x1.3a8fb4p-2f, 0x1.7d950ap-3f}, 0},
+        {"above one", {0x1.19999ap+0f, 0x1.4cccccp+0f, 0x1.ccccccp-1f, 0x1.4p+0f},
+         {0x1.4a278p-3f, 0x1.c0b9ep-2f, 0x1.e5d3ecp-5f, 0x1.5d77e2p-2f}, 1},
+    };
+    for (const SoftmaxCase& c : cases) {
+        float values[4] = {c.scores[0], c.scores[1], c.scores[2], c.scores[3]};
+        EXPECT_EQ(softmax_decision(values, 4, 5), c.winner) << c.name;
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_TRUE(same_float(c.probabilities[k], values[k])) << c.name << ", value " << k;
+        }
+    }
+}
+
 TEST(SoftmaxDecision, NaNOrPositiveInfinityMakesEveryProbabilityNaN)
 {
     // Whatever NaN comes in (a negative one with a payload, or inf - inf's

@@ -1,6 +1,7 @@
 // Attaching a knowledge: the configuration check, the unit count, re-attaching.
 #include "classifier.h"
 #include "state/library_state.h"
+#include "support/float_bits.h"
 #include "support/knowledge_builder.h"
 
 #include <gtest/gtest.h>
@@ -20,10 +21,11 @@ TEST(ClassifierInit, AcceptsTheExpectedConfigurationForEveryUsableUnitCount)
     for (int units = 0; units <= HIDDEN_CAPACITY; ++units) {
         std::vector<float> image = knowledge_image(random_network(units, 11));
         ASSERT_EQ(init_with(image), STATUS_OK) << units << " units";
-        EXPECT_EQ(library_state.unit_count, units);
-        EXPECT_EQ(library_state.hidden_units, units);
-        EXPECT_EQ(library_state.hidden_weight_end, 65 * units);
-        EXPECT_EQ(library_state.layout.configuration + CONFIGURATION_LENGTH, image.data() + image.size());
+        EXPECT_EQ(library_state.quirks.output_units, units);
+        EXPECT_EQ(library_state.context.unit_count, units);
+        EXPECT_EQ(library_state.quirks.hidden_weight_end, 65 * units);
+        EXPECT_EQ(library_state.context.output_biases + CLASS_COUNT + CONFIGURATION_LENGTH,
+                  image.data() + image.size());
     }
 }
 
@@ -68,8 +70,8 @@ TEST(ClassifierInit, RefusesAnUnusableUnitCountWithoutLookingPastIt)
         std::vector<float> header(129, 0.0f);
         header[128] = stored;
         EXPECT_EQ(classifier_init(header.data()), STATUS_KNOWLEDGE_MISMATCH) << "stored " << stored;
-        EXPECT_EQ(library_state.layout.hidden_weights, nullptr);
-        EXPECT_EQ(library_state.unit_count, 0);
+        EXPECT_EQ(library_state.context.hidden_weights, nullptr);
+        EXPECT_EQ(library_state.quirks.output_units, 0);
     }
 }
 
@@ -113,26 +115,37 @@ namespace {
 // The sizing pass writes the unit count that the output layer reads, so a
 // knowledge_size between classifier_init and classifier_run changes the
 // output layer's view: with N = 2 attached and a file of N = 1 sized, the
-// output layer takes unit 0 alone and reads unit 1's weights as its biases.
+// output layer takes unit 0 alone and reads unit 1's weights as its biases,
+// while the hidden layer still computes both units. Both activations are
+// tanh(1) = 0x1.85efacp-1, so a unit too many would change the scores.
+// Expected probabilities: float32 steps of the documented sums and soft-max,
+// tanh and exp in double rounded to float, computed outside the library.
 TEST(ClassifierInit, TheOutputLayerReadsTheCountOfTheLastSizingPass)
 {
-    TestNetwork n = plain_network(2); // hidden activations tanh(0) = 0
-    n.output_weights = {1, 1, 1, 1, /* unit 1 */ 0, 0, 9, 0};
-    n.output_biases = {9, 0, 0, 0};
+    TestNetwork n = plain_network(2);
+    n.hidden_biases = {1.0f, 1.0f};
+    n.output_weights = {0.25f, 0, 0, 0, /* unit 1 */ 0, 0.5f, 0, 0};
+    n.output_biases = {2, 0, 0, 0};
     std::vector<float> image = knowledge_image(n);
     ASSERT_EQ(classifier_init(image.data()), STATUS_OK);
     const float input[INPUT_LENGTH] = {};
-    float probabilities[CLASS_COUNT];
-    std::uint16_t class_id = 0;
-    ASSERT_EQ(classifier_run(input, probabilities, &class_id), STATUS_OK);
-    EXPECT_EQ(class_id, 1);
+    const auto expect_run = [&](std::uint16_t expected_id, const float (&expected)[CLASS_COUNT]) {
+        float probabilities[CLASS_COUNT];
+        std::uint16_t class_id = 0;
+        ASSERT_EQ(classifier_run(input, probabilities, &class_id), STATUS_OK);
+        EXPECT_EQ(class_id, expected_id);
+        for (int k = 0; k < CLASS_COUNT; ++k) {
+            EXPECT_TRUE(same_float(expected[k], probabilities[k])) << "probability " << k;
+        }
+    };
+    // scores 2 + h/4, h/2, 0, 0
+    expect_run(1, {0x1.ffebfcp-1f, 0x1.ed47f6p-14f, 0x1.25f18ap-16f, 0x1.25f18ap-16f});
 
     std::FILE* file = temporary_file(image_bytes(knowledge_image(plain_network(1))));
     ASSERT_EQ(knowledge_size(file), 221);
     std::fclose(file);
-    ASSERT_EQ(classifier_run(input, probabilities, &class_id), STATUS_OK);
-    EXPECT_EQ(class_id, 3);
-    EXPECT_EQ(probabilities[2], 1.0f);
+    // scores h/4, 0.5, 0, 0
+    expect_run(2, {0x1.3c5736p-3f, 0x1.73dd9ap-1f, 0x1.e864b8p-5f, 0x1.e864b8p-5f});
 }
 
 } // namespace
