@@ -1,8 +1,9 @@
 // e^y in double precision over independent lanes, for the library's own
 // float tanh and exp. Contract: every lane of y lies in [-88, 89] (NaN and
 // infinities excluded); the result's relative error is below 2^-50 (see
-// below). Callers round to float and fall back to the C library where the
-// result lies within their error window of a float rounding midpoint.
+// below). Callers round to float, and where the result lies within their
+// error window of a float rounding midpoint they take exp_accurate's
+// double-double instead (engine/exp_accurate.h): no C library call.
 //
 // Method: y = k ln2/64 + r with k = nearest integer to y 64/ln2 and
 // |r| <= ln2/128 + 2^-40; e^y = 2^(k>>6) * 2^((k&63)/64) * e^r.
@@ -21,8 +22,9 @@
 #include <cstring>
 
 // The lane functions are always inlined, so passing 32-byte vectors by value
-// never crosses a call and the warning about its ABI does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// never crosses a call. GCC still warns (-Wpsabi) where a file without AVX
+// instantiates them with four lanes: such a file turns the warning off for
+// itself (engine/float_tanh.cpp).
 
 typedef double Double2 __attribute__((vector_size(16)));
 typedef std::int64_t Int2 __attribute__((vector_size(16)));
@@ -116,5 +118,6 @@ __attribute__((always_inline)) inline bool all_lanes(I mask) noexcept
     }
     return all != 0;
 }
+
 
 #endif

@@ -33,6 +33,11 @@ float tanh_by_cases(float x) noexcept
 
 #if OMBREL_OWN_ELEMENTARY
 
+// The four-lane functions (here and in exp_lanes.h, as this file includes
+// it) are always inlined, into the AVX2 function alone: no 32-byte vector
+// crosses a call, and the warning about their ABI does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include "engine/exp_accurate.h"
 #include "engine/exp_lanes.h"
 
