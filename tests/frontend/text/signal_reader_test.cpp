@@ -337,3 +337,26 @@ TEST(SignalReader, ShortDecimalsNearFloatMidpoints)
         compare_scans(text, 24);
     }
 }
+
+// Long decimals (more digits than a double holds exactly, as "%.17g" and
+// "%.18e" write them) on, just beside and far from float midpoints, at every
+// scale from the least normal float to overflow: the converter's double
+// estimate must leave each text whose float it cannot decide to the exact path.
+TEST(SignalReader, LongDecimalsNearFloatMidpointsLikeCLibrary)
+{
+    std::mt19937 generator(100);
+    std::uniform_int_distribution<std::uint32_t> bits(0x00800000u, 0x7f7fffffu);
+    std::string text;
+    for (int i = 0; i < 20000; ++i) {
+        const float f = std::bit_cast<float>(bits(generator));
+        const double midpoint = (static_cast<double>(f) + static_cast<double>(std::nextafter(f, INFINITY))) / 2.0;
+        for (const double d : {midpoint, std::nextafter(midpoint, 0.0), std::nextafter(midpoint, INFINITY),
+                               static_cast<double>(f)}) {
+            char word[64];
+            std::snprintf(word, sizeof word, i % 2 ? "%.*e," : "%.*g,", 16 + i % 5, d);
+            text += word;
+        }
+    }
+    text += "3.4028235677973366e38,3.40282356779733661637539395458142568448e38,1.1754942807573643e-38,";
+    compare_scans(text, 0);
+}
