@@ -1,7 +1,9 @@
 // ns per call of the library's float tanh and exp against the C library's
 // double-precision functions rounded to float, on arguments like the
 // engine's: pre-activations in [-3, 3] and soft-max exponents in [-20, 0].
+// Also the single-precision forms built for the device, run here.
 #include "engine/float_elementary.h"
+#include "engine/float_single.h"
 
 #include <benchmark/benchmark.h>
 
@@ -48,6 +50,19 @@ void own_tanh(benchmark::State& state)
 }
 BENCHMARK(own_tanh);
 
+void single_tanh(benchmark::State& state)
+{
+    Arguments a(-3.0f, 3.0f);
+    float out[count];
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(a.values);
+        for (int i = 0; i < count; ++i) out[i] = tanh_single(a.values[i]);
+        benchmark::DoNotOptimize(out);
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(single_tanh);
+
 void libc_tanh(benchmark::State& state)
 {
     Arguments a(-3.0f, 3.0f);
@@ -73,6 +88,19 @@ void own_exp(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * count);
 }
 BENCHMARK(own_exp);
+
+void single_exp(benchmark::State& state)
+{
+    Arguments a(-20.0f, 0.0f);
+    float out[count];
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(a.values);
+        for (int i = 0; i < count; ++i) out[i] = exp_single(a.values[i]);
+        benchmark::DoNotOptimize(out);
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(single_exp);
 
 void libc_exp(benchmark::State& state)
 {

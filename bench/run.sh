@@ -38,8 +38,9 @@ google_benchmark classifier_run_benchmark "$data/classifier_run.json"
 
 google_benchmark float_elementary_benchmark "$data/float_elementary.json"
 "$python" bench/benchmark_table.py "$data/float_elementary.json" "function, arguments as the engine's" \
-  'own_tanh_array=own `tanh`, arrays of 24' 'own_tanh=own `tanh`' 'libc_tanh=C library `tanh`' \
-  'own_exp=own `exp`' 'libc_exp=C library `exp`' \
+  'own_tanh_array=own `tanh`, arrays of 24' 'own_tanh=own `tanh`' \
+  'single_tanh=own `tanh` in single precision (the device'"'"'s)' 'libc_tanh=C library `tanh`' \
+  'own_exp=own `exp`' 'single_exp=own `exp` in single precision (the device'"'"'s)' 'libc_exp=C library `exp`' \
   | tee /dev/stderr | "$python" tools/write_doc_table.py "$page" "bench/run.sh float_elementary"
 
 google_benchmark number_text_benchmark "$data/number_text.json"

@@ -65,13 +65,16 @@ inline DoubleDouble dd_divide(DoubleDouble a, DoubleDouble b) noexcept
 // a.hi + a.lo is first rounded to odd at double precision (a.hi, or its
 // neighbour toward a.lo when a.hi is even and a.lo != 0), which makes the
 // one rounding to float correct, normal or subnormal, since a float has at
-// most 53 - 2 significant bits.
+// most 53 - 2 significant bits. a.lo's sign and zeroness are read from its
+// bits, so no double comparison (software routines on some devices) is needed.
 inline float dd_to_float(DoubleDouble a) noexcept
 {
     std::int64_t bits;
     std::memcpy(&bits, &a.hi, sizeof bits);
-    if (a.lo != 0.0 && (bits & 1) == 0) {
-        bits += a.lo > 0.0 ? 1 : -1;
+    std::uint64_t low;
+    std::memcpy(&low, &a.lo, sizeof low);
+    if ((low << 1) != 0 && (bits & 1) == 0) {
+        bits += (low >> 63) == 0 ? 1 : -1;
     }
     double odd;
     std::memcpy(&odd, &bits, sizeof odd);

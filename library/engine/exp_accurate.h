@@ -16,4 +16,16 @@ DoubleDouble exp_accurate(double y) noexcept;
 // subtraction magnifies 2^-70 by at most e^y / (e^y - 1) < 187.)
 DoubleDouble expm1_accurate(double y) noexcept;
 
+// The float nearest to tanh(x), for 2^-13 <= |x| < 9.1, from a double-double
+// t / (t + 2) with t = e^(2|x|) - 1 (within 2^-62, the quotient within
+// 2^-60). At every argument where the library's own tanh comes here, glibc's
+// tanh rounds to that same float (the exhaustive test shows it). A NaN x
+// gives x + x, x made quiet, as glibc's tanh returns it.
+float tanh_nearest(float x) noexcept;
+
+// The float nearest to e^x (normal, subnormal or infinite) for x in
+// [-104.5, 89], from a double-double within 2^-70; as tanh_nearest, glibc's
+// exp agrees wherever the library comes here, and a NaN x gives x + x.
+float exp_nearest(float x) noexcept;
+
 #endif

@@ -1,5 +1,16 @@
 #include "engine/float_elementary.h"
 
+#if OMBREL_OWN_ELEMENTARY && OMBREL_SINGLE_ELEMENTARY
+
+#include "engine/float_single.h"
+
+float float_exp(float x) noexcept
+{
+    return exp_single(x);
+}
+
+#else
+
 #include <cmath>
 #include <limits>
 
@@ -24,16 +35,9 @@ constexpr std::int64_t EXP_WINDOW = std::int64_t{1} << 8;
 constexpr float OVERFLOW_LIMIT = 89.0f;
 constexpr float UNDERFLOW_LIMIT = -104.5f;
 
-// The float nearest to e^x (normal, subnormal or infinite), from a
-// double-double within 2^-70. At every argument that comes here glibc's exp
-// rounds to that same float (the exhaustive test shows it). x + x is NaN x
-// made quiet, as glibc's exp returns it.
 float exp_between(float x) noexcept
 {
-    if (x != x) {
-        return x + x;
-    }
-    return dd_to_float(exp_accurate(static_cast<double>(x)));
+    return exp_nearest(x);
 }
 
 } // namespace
@@ -59,5 +63,7 @@ float float_exp(float x) noexcept
 {
     return static_cast<float>(std::exp(static_cast<double>(x)));
 }
+
+#endif
 
 #endif

@@ -1,5 +1,23 @@
 #include "engine/float_elementary.h"
 
+#if OMBREL_OWN_ELEMENTARY && OMBREL_SINGLE_ELEMENTARY
+
+#include "engine/float_single.h"
+
+float float_tanh(float x) noexcept
+{
+    return tanh_single(x);
+}
+
+void float_tanh_array(const float* input, float* output, int count) noexcept
+{
+    for (int i = 0; i < count; ++i) {
+        output[i] = tanh_single(input[i]);
+    }
+}
+
+#else
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -43,20 +61,10 @@ float tanh_by_cases(float x) noexcept
 
 namespace {
 
-// Over IDENTITY_LIMIT <= |x| < SATURATION, and NaN: the float nearest to
-// tanh(x), from a double-double t / (t + 2) with t = e^(2|x|) - 1 (within
-// 2^-62, the quotient within 2^-60). At every argument that comes here glibc's
-// tanh rounds to that same float (the exhaustive test shows it). x + x is
-// NaN x made quiet, as glibc's tanh returns it.
+// Over IDENTITY_LIMIT <= |x| < SATURATION, and NaN.
 float tanh_between(float x) noexcept
 {
-    if (x != x) {
-        return x + x;
-    }
-    const double magnitude = static_cast<double>(std::fabs(x));
-    const DoubleDouble t = expm1_accurate(magnitude + magnitude);
-    const DoubleDouble quotient = dd_divide(t, dd_add(t, DoubleDouble{2.0, 0.0}));
-    return std::copysign(dd_to_float(quotient), x);
+    return tanh_nearest(x);
 }
 
 // Over IDENTITY_LIMIT <= |x| < SATURATION: tanh|x| = (E - 1) / (E + 1) with
@@ -178,5 +186,7 @@ void float_tanh_array(const float* input, float* output, int count) noexcept
         output[i] = tanh_by_cases(input[i]);
     }
 }
+
+#endif
 
 #endif

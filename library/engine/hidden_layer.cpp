@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int MAX_LANES = 8;
+constexpr int MAX_LANES = 12;
 constexpr int PRE_ACTIVATION_CAPACITY = (HIDDEN_CAPACITY + MAX_LANES - 1) / MAX_LANES * MAX_LANES;
 
 // Units run L at a time: lane j of group g is unit L*g + j. Each lane keeps
@@ -46,6 +46,39 @@ inline void pre_activations(const float* features, std::int32_t inputs, const fl
     }
 }
 
+#if defined(__arm__) && !defined(__ARM_NEON)
+// A processor with scalar floating point only (a Cortex-M4F, 32 single
+// registers): twelve units at a time (two groups cover 23) with their sums in
+// twelve registers, each input loaded once per group and each weight once, a
+// multiply and an add per weight: the same per-unit order as the lanes above,
+// and no fused multiply-add. Up to 11 floats past each row are read.
+void pre_activations_scalar(const float* features, std::int32_t inputs, const float* weights,
+                            const float* biases, std::int32_t units, float* output) noexcept
+{
+    constexpr int L = 12;
+    for (std::int32_t first = 0; first < units; first += L) {
+        float sums[L];
+#pragma GCC unroll 12
+        for (int lane = 0; lane < L; ++lane) {
+            sums[lane] = biases[first + lane];
+        }
+        const float* row = weights + first;
+        for (std::int32_t i = 0; i < inputs; ++i) {
+            const float f = features[i];
+#pragma GCC unroll 12
+            for (int lane = 0; lane < L; ++lane) {
+                sums[lane] = sums[lane] + row[lane] * f;
+            }
+            row += units;
+        }
+#pragma GCC unroll 12
+        for (int lane = 0; lane < L; ++lane) {
+            output[first + lane] = sums[lane];
+        }
+    }
+}
+#define OMBREL_HIDDEN_SCALAR 1
+#else
 typedef float Lanes4 __attribute__((vector_size(16)));
 
 void pre_activations_4(const float* features, std::int32_t inputs, const float* weights,
@@ -53,6 +86,7 @@ void pre_activations_4(const float* features, std::int32_t inputs, const float* 
 {
     pre_activations<Lanes4, 4>(features, inputs, weights, biases, units, output);
 }
+#endif
 
 #if defined(__x86_64__) && !defined(_WIN32)
 // Eight lanes per instruction where the processor has AVX. (Not on Windows,
@@ -81,6 +115,10 @@ void hidden_layer(const float* features, std::int32_t inputs, const float* weigh
         return;
     }
 #endif
+#ifdef OMBREL_HIDDEN_SCALAR
+    pre_activations_scalar(features, inputs, weights, biases, units, pre_activation);
+#else
     pre_activations_4(features, inputs, weights, biases, units, pre_activation);
+#endif
     float_tanh_array(pre_activation, activations, units);
 }

@@ -1,5 +1,9 @@
-"""Writes the device test's inputs as a C source: knowledges and signals as
-float32 arrays, each with its exact bits, and the runs that pair them.
+"""Writes the device test's inputs: the signals as float32 arrays in a C
+source, each with its exact bits, the runs that pair them with knowledges,
+and beside that source the random knowledges as knowledge files. The
+knowledges reach the firmware as a user's do: tools/test_device.sh turns
+each file into knowledge_NAME.c and .h with
+python3 -m ombrel.knowledge export-c.
 
     python3 tests/device/generate_inputs.py OUTPUT.c
 
@@ -91,11 +95,6 @@ def special_signals(rng):
     return signals
 
 
-def emg_knowledge():
-    data = (ROOT / "examples/emg/knowledge.bin").read_bytes()
-    return list(struct.unpack("<%dI" % (len(data) // 4), data))
-
-
 def emg_signals():
     signals = []
     for line in (ROOT / "examples/emg/signals.csv").read_text().splitlines():
@@ -117,27 +116,32 @@ def c_array(name, words):
 
 def main():
     rng = random.Random(20261207)
-    knowledges = {"emg": emg_knowledge()}
+    output = Path(sys.argv[1])
+    knowledges = ["emg"]
     for units in (0, 11, 23):
-        knowledges["n%d" % units] = random_knowledge(rng, units)
+        name = "n%d" % units
+        words = random_knowledge(rng, units)
+        (output.parent / ("knowledge_%s.bin" % name)).write_bytes(
+            struct.pack("<%dI" % len(words), *words))
+        knowledges.append(name)
     signal_sets = {"emg": emg_signals(), "special": special_signals(rng)}
     runs = [("emg", "emg", "emg"), ("emg_special", "emg", "special"),
             ("n0", "n0", "special"), ("n11", "n11", "special"), ("n23", "n23", "special")]
 
     out = ["/* Written by tests/device/generate_inputs.py; do not edit. */",
-           '#include "device_inputs.h"', ""]
-    for name, words in knowledges.items():
-        out.append(c_array("knowledge_" + name, words))
+           '#include "device_inputs.h"']
+    out += ['#include "knowledge_%s.h"' % name for name in knowledges]
+    out.append("")
     for name, signals in signal_sets.items():
         out.append(c_array("signals_" + name, [w for s in signals for w in s]))
     out.append("")
     out.append("const DeviceRun DEVICE_RUNS[] = {")
     for run, knowledge, signals in runs:
-        out.append('    {"%s", knowledge_%s.values, signals_%s.values, %du},'
+        out.append('    {"%s", knowledge_%s, signals_%s.values, %du},'
                    % (run, knowledge, signals, len(signal_sets[signals])))
     out.append("};")
     out.append("const uint32_t DEVICE_RUN_COUNT = %du;" % len(runs))
-    Path(sys.argv[1]).write_text("\n".join(out) + "\n")
+    output.write_text("\n".join(out) + "\n")
 
 
 if __name__ == "__main__":

@@ -12,7 +12,10 @@ extern uint32_t __data_load[], __data_start[], __data_end[];
 extern uint32_t __bss_start[], __bss_end[];
 extern uint32_t __stack_top[];
 
-void reset_handler(void) __attribute__((noreturn));
+/* The copy and zeroing loops stay loops: turned into memcpy and memset
+ * calls they would run C library code before its data exists and bring
+ * memset into every firmware. */
+void reset_handler(void) __attribute__((noreturn, optimize("no-tree-loop-distribute-patterns")));
 void fault_handler(void) __attribute__((noreturn));
 
 void reset_handler(void)

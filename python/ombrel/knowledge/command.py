@@ -1,4 +1,4 @@
-"""The command line: python3 -m ombrel.knowledge {write,read,inspect,import},
+"""The command line: python3 -m ombrel.knowledge {write,read,inspect,import,export-c},
 installed as ombrel-knowledge."""
 
 from __future__ import annotations
@@ -11,6 +11,7 @@ from typing import Any, Optional, Sequence
 
 import numpy as np
 
+from . import export_c
 from .binary import read, write, write_bytes, pack
 from .check import check, read_signals
 from .inspection import format_report
@@ -234,9 +235,10 @@ def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> in
         m.add_argument("--" + name, metavar="FILE",
                        help="64 values %s, for a model trained on signals standardised outside "
                             "its graph: .npy, .npz, .json or text" % text)
+    export_c.add_parser(sub)
     args = p.parse_args(argv)
     commands = {"write": _cmd_write, "read": _cmd_read, "inspect": _cmd_inspect,
-                "import": _cmd_import}
+                "import": _cmd_import, "export-c": export_c.run}
     try:
         return commands[args.command](args)
     except _Usage as e:
