@@ -47,6 +47,7 @@ SignalFileOutcome settle(const CommandLine& line, SignalFile* file, bool* refuse
 // The report being printed: the sink's context.
 struct FileReport {
     OutputWriter* out;
+    const char* path;
     ReportTally tally;
 };
 
@@ -79,12 +80,18 @@ int finish(const CommandLine& line, const SignalFileOutcome& outcome, const File
     return 0;
 }
 
-// Reads the settled window and prints its records; the header comes first.
+// The header, once the window's lines are known to be read.
+void print_header(void* context) noexcept
+{
+    auto* report = static_cast<FileReport*>(context);
+    report_file_header(report->out, report->path);
+}
+
+// Reads the settled window and prints the header and its records.
 SignalFileOutcome classify(SignalFile* file, const KnowledgeFile& knowledge, int threads, FileReport* report) noexcept
 {
-    report_file_header(report->out, file->path);
     const SignalReadSettings settings{knowledge.floats, knowledge.float_count, threads, signal_pass_block_bytes()};
-    const SignalFileOutcome outcome = signal_file_read(file, settings, {print_record, report});
+    const SignalFileOutcome outcome = signal_file_read(file, settings, {print_record, report, print_header});
     // A lost warning is a failed write: the run cannot end as a success.
     if (outcome.misaligned_line != 0 && !warn_misaligned(outcome.misaligned_line, outcome.misaligned_values)) {
         output_fail(report->out);
@@ -112,7 +119,7 @@ int signal_file_mode(const CommandLine& line, const KnowledgeFile& knowledge, Ou
     if (outcome.status == SignalFileStatus::COMPLETE) {
         outcome = settle(line, &file, &refused);
     }
-    FileReport report{out, {}};
+    FileReport report{out, line.signal_path, {}};
     if (outcome.status == SignalFileStatus::COMPLETE && !refused) {
         outcome = classify(&file, knowledge, threads.threads, &report);
     }

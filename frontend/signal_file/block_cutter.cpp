@@ -67,25 +67,25 @@ void start_block(BlockCutter* cutter, Block* block, std::size_t filled) noexcept
 
 bool cut_block(BlockCutter* cutter, const BlockShape& shape, Block* block) noexcept
 {
-    if (cutter->finished && cutter->carry_size == 0) {
-        return false;
+    if (cutter->finished) {
+        return false; // what is left is carried: no line feed, or past the limit
     }
     if (cutter->carry_size != 0) {
         std::memmove(block->data, cutter->carry, cutter->carry_size);
     }
     std::size_t filled = cutter->carry_size;
-    const std::size_t size = cutter->finished ? 0 : fill(cutter, shape, block->data, &filled);
+    const std::size_t size = fill(cutter, shape, block->data, &filled);
     start_block(cutter, block, filled);
-    cutter->carry_size = 0;
+    cutter->carry = block->data + size;
+    cutter->carry_size = filled - size;
     if (size == 0) {
+        cutter->finished = true;
         if (filled < shape.capacity) {
-            cutter->finished = true; // the rest of the file is no line
-            return false;
+            return false; // the rest of the file is no line
         }
         // A line longer than the buffer: the sequential reader takes over there.
         block->oversized = true;
         block->done = true;
-        cutter->finished = true;
         return true;
     }
     block->size = size;
@@ -93,8 +93,6 @@ bool cut_block(BlockCutter* cutter, const BlockShape& shape, Block* block) noexc
     const std::int64_t room = cutter->line_limit - block->first_line;
     block->wanted = block->lines < room ? block->lines : room;
     cutter->line_feeds += block->lines;
-    cutter->carry = block->data + size;
-    cutter->carry_size = filled - size;
     if (cutter->line_feeds >= cutter->line_limit) {
         cutter->finished = true; // every line the window needs is in blocks
     }

@@ -15,7 +15,9 @@ struct BlockCutter {
     std::int64_t line_limit;      // no block is cut once this many line feeds are in blocks
     std::int64_t position = 0;    // bytes read from the file
     std::int64_t line_feeds = 0;  // line feeds in the blocks cut so far
-    const char* carry = nullptr;  // unfinished line after the latest block
+    // The bytes read after the latest block (all of them when no block could
+    // be cut): the unfinished line carried into the next block.
+    const char* carry = nullptr;
     std::size_t carry_size = 0;
     bool finished = false;        // no further block
     bool failed = false;          // a read error

@@ -64,6 +64,14 @@ std::int64_t count_line_feeds_in(const char* data, std::size_t size) noexcept
     return count;
 }
 
+LineCountOutcome count_stream_line_feeds(std::FILE* file, std::uint64_t size, std::int64_t* count) noexcept
+{
+    const std::unique_ptr<char, void (*)(void*)> large(static_cast<char*>(std::malloc(COUNT_BLOCK)), std::free);
+    char small[SMALL_BLOCK];
+    return large ? count_stream(file, size, large.get(), COUNT_BLOCK, count)
+                 : count_stream(file, size, small, SMALL_BLOCK, count);
+}
+
 LineCount count_file_line_feeds(const char* path, std::FILE* opened, std::uint64_t size) noexcept
 {
     std::FILE* file = open_regular_file(path);
@@ -73,11 +81,8 @@ LineCount count_file_line_feeds(const char* path, std::FILE* opened, std::uint64
         }
         return {LineCountOutcome::NOT_OPENED, 0};
     }
-    const std::unique_ptr<char, void (*)(void*)> large(static_cast<char*>(std::malloc(COUNT_BLOCK)), std::free);
-    char small[SMALL_BLOCK];
     std::int64_t count = 0;
-    const LineCountOutcome outcome = large ? count_stream(file, size, large.get(), COUNT_BLOCK, &count)
-                                           : count_stream(file, size, small, SMALL_BLOCK, &count);
+    const LineCountOutcome outcome = count_stream_line_feeds(file, size, &count);
     std::fclose(file);
     return {outcome, outcome != LineCountOutcome::COUNTED ? 0 : count > INT32_MAX ? INT32_MAX : count};
 }

@@ -22,6 +22,9 @@ struct LineCount {
     std::int64_t line_feeds; // COUNTED only; at most INT32_MAX, where larger counts stop
 };
 
+// Adds to *count the line feeds in the stream's next `size` bytes.
+LineCountOutcome count_stream_line_feeds(std::FILE* file, std::uint64_t size, std::int64_t* count) noexcept;
+
 // Opens `path` once more, on a stream of its own, and counts the line feeds
 // in its first `size` bytes. `opened` is
 // the run's stream on the same path: the count stands only when both opens

@@ -14,10 +14,12 @@ SignalFileOutcome outcome_of(SignalFileStatus status, std::int64_t line = 0) noe
     return {status, line, 0, 0};
 }
 
-// Counts the lines into f->line_count. COMPLETE, or why not.
-SignalFileOutcome count_lines(SignalFile* f) noexcept
+// Counts the line feeds of the first `size` bytes into f->line_count, on a
+// stream of its own (size 0: only checks that the path names the file
+// read). COMPLETE, or why not.
+SignalFileOutcome count_lines(SignalFile* f, std::uint64_t size) noexcept
 {
-    const LineCount counted = count_file_line_feeds(f->path, f->file, f->size);
+    const LineCount counted = count_file_line_feeds(f->path, f->file, size);
     switch (counted.outcome) {
     case LineCountOutcome::COUNTED:
         f->line_count = counted.line_feeds;
@@ -41,35 +43,95 @@ SignalFileOutcome settle_end(SignalFile* f, std::int64_t end) noexcept
     if (f->end < f->begin) {
         return outcome_of(SignalFileStatus::WINDOW_REVERSED);
     }
-    const SignalFileOutcome counted = count_lines(f);
+    const SignalFileOutcome counted = count_lines(f, f->size);
     if (counted.status == SignalFileStatus::COMPLETE && f->line_count < f->end) {
         return outcome_of(SignalFileStatus::END_BEYOND_FILE);
     }
     return counted;
 }
 
-// The threaded pass, then the sequential one from where it stopped.
+void start(SignalSink sink) noexcept
+{
+    if (sink.start != nullptr) {
+        sink.start(sink.context);
+    }
+}
+
+SignalFileOutcome threaded_outcome(const ThreadedPassResult& pass) noexcept
+{
+    switch (pass.outcome) {
+    case ThreadedOutcome::COMPLETE:
+        return outcome_of(SignalFileStatus::COMPLETE);
+    case ThreadedOutcome::SINK_STOPPED:
+        return outcome_of(SignalFileStatus::SINK_STOPPED);
+    case ThreadedOutcome::COUNT_SHRANK:
+        return outcome_of(SignalFileStatus::RUN_OUT);
+    case ThreadedOutcome::COUNT_UNREADABLE:
+    case ThreadedOutcome::RESUME:
+    case ThreadedOutcome::NOT_STARTED:
+        break;
+    }
+    return outcome_of(SignalFileStatus::UNREADABLE);
+}
+
+// The threaded pass, then the sequential one from where it stopped; *rest
+// is set for the sequential pass, which runs unless an outcome is returned.
+// *started: the pass ran (and called sink.start).
+bool read_threaded(SignalFile* f, const SignalReadSettings& settings, SignalSink sink, SequentialPassSetup* rest,
+                   SignalFileOutcome* outcome, bool* started) noexcept
+{
+    const ThreadedPassSetup setup{f->file, f->size, settings.knowledge, settings.float_count, f->begin,
+                                  f->end,  settings.threads, settings.block_bytes, sink};
+    const ThreadedPassResult pass = threaded_pass(setup);
+    *started = pass.outcome != ThreadedOutcome::NOT_STARTED;
+    if (!*started) {
+        return false;
+    }
+    if (pass.outcome != ThreadedOutcome::RESUME) {
+        *outcome = threaded_outcome(pass);
+        return true;
+    }
+    f->end = pass.end;
+    rest->end = pass.end;
+    // The sequential pass reads the bytes again: a read error there is its own.
+    std::clearerr(f->file);
+    if (!seek_file_to(f->file, pass.resume_offset)) {
+        *outcome = outcome_of(SignalFileStatus::UNREADABLE, pass.next_signal);
+        return true;
+    }
+    rest->first_line = pass.next_signal;
+    rest->byte_limit = f->size - static_cast<std::uint64_t>(pass.resume_offset);
+    return false;
+}
+
+// With threads the pass counts a whole file's lines as it reads them; on
+// one thread (or when no worker can start) they are counted first.
 SignalFileOutcome read_window(SignalFile* f, const SignalReadSettings& settings, SignalSink sink,
                               ClassifierContext* context) noexcept
 {
     SequentialPassSetup rest{f->file, f->size, 1, f->begin, f->end, {sink, context}};
-    if (settings.threads > 1 && f->end >= 1) {
-        const ThreadedPassSetup setup{f->file,  f->size, settings.knowledge, settings.float_count, f->begin,
-                                      f->end,   settings.threads, settings.block_bytes, sink};
-        const ThreadedPassResult pass = threaded_pass(setup);
-        if (pass.outcome == ThreadedOutcome::COMPLETE || pass.outcome == ThreadedOutcome::SINK_STOPPED) {
-            return outcome_of(pass.outcome == ThreadedOutcome::COMPLETE ? SignalFileStatus::COMPLETE
-                                                                        : SignalFileStatus::SINK_STOPPED);
+    bool started = false;
+    if (settings.threads > 1 && f->size != 0) {
+        // The path must still name the file read, as for a count on its own stream.
+        const SignalFileOutcome same = f->end < 0 ? count_lines(f, 0) : outcome_of(SignalFileStatus::COMPLETE);
+        if (same.status != SignalFileStatus::COMPLETE) {
+            return same;
         }
-        if (pass.outcome == ThreadedOutcome::RESUME) {
-            // The sequential pass reads the bytes again: a read error there is its own.
-            std::clearerr(f->file);
-            if (!seek_file_to(f->file, pass.resume_offset)) {
-                return outcome_of(SignalFileStatus::UNREADABLE, pass.next_signal);
-            }
-            rest.first_line = pass.next_signal;
-            rest.byte_limit = f->size - static_cast<std::uint64_t>(pass.resume_offset);
+        SignalFileOutcome outcome{};
+        if (read_threaded(f, settings, sink, &rest, &outcome, &started)) {
+            return outcome;
         }
+    }
+    if (f->end < 0) {
+        const SignalFileOutcome counted = count_lines(f, f->size);
+        if (counted.status != SignalFileStatus::COMPLETE) {
+            return counted;
+        }
+        f->end = f->line_count;
+        rest.end = f->end;
+    }
+    if (!started) {
+        start(sink);
     }
     return sequential_pass(rest);
 }
@@ -107,12 +169,10 @@ SignalFileOutcome signal_file_settle(SignalFile* f, const SignalWindowStep* step
             return outcome_of(SignalFileStatus::WINDOW_REVERSED);
         }
     }
-    if (have_end) {
-        return outcome_of(SignalFileStatus::COMPLETE);
+    if (!have_end) {
+        f->end = -1; // the line count, made by signal_file_read
     }
-    const SignalFileOutcome counted = count_lines(f);
-    f->end = f->line_count;
-    return counted;
+    return outcome_of(SignalFileStatus::COMPLETE);
 }
 
 SignalFileOutcome signal_file_read(SignalFile* f, const SignalReadSettings& settings, SignalSink sink) noexcept

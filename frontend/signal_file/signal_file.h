@@ -71,10 +71,15 @@ struct SignalRecord {
 };
 
 // Where records go, in line order, on the thread that called
-// signal_file_read. Returns false to stop the run (SINK_STOPPED).
+// signal_file_read. `take` returns false to stop the run (SINK_STOPPED).
+// `start`, when given, is called once before any record, as soon as the
+// window's lines are known to be read: after the line count on one thread,
+// before the pass with threads (which counts a whole file's lines as it
+// reads them); never when the read fails before.
 struct SignalSink {
     bool (*take)(void* context, const SignalRecord& record) noexcept;
     void* context;
+    void (*start)(void* context) noexcept = nullptr;
 };
 
 struct SignalReadSettings {
@@ -91,14 +96,17 @@ SignalFileOutcome signal_file_open(SignalFile* f, const char* path) noexcept;
 // Settles the window from the steps in order: none is the whole file. A
 // begin <= 0 or an end <= 0 is refused when met; an end before the begin
 // in force is WINDOW_REVERSED whichever comes second; each end counts the
-// lines and is refused past the count. The end defaults to the line count.
+// lines and is refused past the count. Without an end step, f->end stays -1:
+// the end is the line count, which signal_file_read makes.
 SignalFileOutcome signal_file_settle(SignalFile* f, const SignalWindowStep* steps, int step_count) noexcept;
 
-// Reads lines 1 to f->end (lines before begin are read, not handed over)
-// and hands the window's signals to the sink. The outcome is the same
-// for every thread count, read errors included; with a read error, the
-// records handed over before it may be fewer with threads (see
-// threaded_pass.h).
+// Reads lines 1 to the window's end (lines before begin are read, not
+// handed over) and hands the window's signals to the sink. The outcome is
+// the same for every thread count, failures included, and so are the
+// records before a failure while reading; only where the line count of a
+// whole file fails (a read error, a file that shrinks) do the threads, which
+// count as they read, hand over the records before the failure, where one
+// thread counts first and hands over none.
 SignalFileOutcome signal_file_read(SignalFile* f, const SignalReadSettings& settings, SignalSink sink) noexcept;
 
 void signal_file_close(SignalFile* f) noexcept;

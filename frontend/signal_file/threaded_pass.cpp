@@ -4,6 +4,8 @@
 #include "signal_file/block_cutter.h"
 #include "signal_file/block_lines.h"
 #include "signal_file/block_output.h"
+#include "signal_file/line_feeds.h"
+#include "signal_file/seek_file_to.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -79,29 +81,76 @@ const Block& wait_for(Pass* pass, std::uint64_t index) noexcept
     return *block;
 }
 
+// The line feeds of a whole file: those in the blocks cut, in the bytes cut
+// after them, and in the rest of the size's bytes, read again from where
+// the cutter stopped (its last read may have failed).
+ThreadedOutcome count_whole_file(const ThreadedPassSetup& setup, const BlockCutter& cutter, std::int64_t* end) noexcept
+{
+    std::int64_t count = cutter.line_feeds + count_line_feeds_in(cutter.carry, cutter.carry_size);
+    const auto counted = static_cast<std::uint64_t>(cutter.position);
+    if (counted < setup.size) {
+        std::clearerr(setup.file);
+        if (!seek_file_to(setup.file, cutter.position)) {
+            return ThreadedOutcome::COUNT_UNREADABLE;
+        }
+        switch (count_stream_line_feeds(setup.file, setup.size - counted, &count)) {
+        case LineCountOutcome::COUNTED:
+            break;
+        case LineCountOutcome::SHRANK:
+            return ThreadedOutcome::COUNT_SHRANK;
+        case LineCountOutcome::NOT_OPENED:
+        case LineCountOutcome::READ_FAILED:
+            return ThreadedOutcome::COUNT_UNREADABLE;
+        }
+    }
+    *end = count > INT32_MAX ? INT32_MAX : count;
+    return ThreadedOutcome::COMPLETE;
+}
+
+// Stages one and three on the calling thread: cuts blocks and hands over
+// their results in order, up to the first block the pass cannot go past.
+bool cut_and_hand_over(Pass* pass, BlockCutter* cutter, HeldRecord* held, ThreadedPassResult* result) noexcept
+{
+    const ThreadedPassSetup& setup = *pass->setup;
+    std::uint64_t made = 0;
+    std::uint64_t used = 0;
+    for (;;) {
+        made = cut_blocks(pass, cutter, made, used);
+        if (used == made) {
+            return true;
+        }
+        const Block& block = wait_for(pass, used++);
+        if (!hand_over_block(block, setup.begin, setup.end, setup.knowledge != nullptr, held, setup.sink)) {
+            return false;
+        }
+        result->next_signal += block.accepted;
+        result->resume_offset = block.offset + static_cast<std::int64_t>(block.accepted_end);
+        if (block.oversized || block.accepted < block.wanted) {
+            return true;
+        }
+    }
+}
+
 ThreadedPassResult run_pass(Pass* pass) noexcept
 {
     const ThreadedPassSetup& setup = *pass->setup;
-    BlockCutter cutter{setup.file, setup.size, setup.block_bytes, setup.end};
-    std::uint64_t made = 0;
-    std::uint64_t used = 0;
-    ThreadedPassResult result{ThreadedOutcome::RESUME, 1, 0};
-    for (;;) {
-        made = cut_blocks(pass, &cutter, made, used);
-        if (used == made) {
-            break;
+    BlockCutter cutter{setup.file, setup.size, setup.block_bytes, setup.end < 0 ? INT64_MAX : setup.end};
+    HeldRecord held{};
+    ThreadedPassResult result{ThreadedOutcome::RESUME, setup.end, 1, 0};
+    if (!cut_and_hand_over(pass, &cutter, &held, &result)) {
+        return {ThreadedOutcome::SINK_STOPPED, 0, 0, 0};
+    }
+    if (setup.end < 0) {
+        // The workers may still hold blocks, never the one with the carry.
+        const ThreadedOutcome counted = count_whole_file(setup, cutter, &result.end);
+        if (counted != ThreadedOutcome::COMPLETE) {
+            return {release_held(&held, -1, setup.sink) ? counted : ThreadedOutcome::SINK_STOPPED, 0, 0, 0};
         }
-        const Block& block = wait_for(pass, used++);
-        if (!hand_over_block(block, setup.begin, setup.end, setup.knowledge != nullptr, setup.sink)) {
-            return {ThreadedOutcome::SINK_STOPPED, 0, 0};
-        }
-        result.next_signal += block.accepted;
-        result.resume_offset = block.offset + static_cast<std::int64_t>(block.accepted_end);
-        if (block.oversized || block.accepted < block.wanted) {
-            break;
+        if (!release_held(&held, result.end, setup.sink)) {
+            return {ThreadedOutcome::SINK_STOPPED, 0, 0, 0};
         }
     }
-    if (result.next_signal > setup.end) {
+    if (result.next_signal > result.end) {
         result.outcome = ThreadedOutcome::COMPLETE;
     }
     return result;
@@ -153,7 +202,7 @@ void stop_workers(Pass* pass, std::thread* threads, int started) noexcept
 
 ThreadedPassResult threaded_pass(const ThreadedPassSetup& setup) noexcept
 {
-    ThreadedPassResult result{ThreadedOutcome::NOT_STARTED, 0, 0};
+    ThreadedPassResult result{ThreadedOutcome::NOT_STARTED, 0, 0, 0};
     Pass* pass = new (std::nothrow) Pass;
     if (pass == nullptr) {
         return result;
@@ -162,6 +211,9 @@ ThreadedPassResult threaded_pass(const ThreadedPassSetup& setup) noexcept
     std::thread threads[SIGNAL_FILE_MAX_THREADS];
     const int started = allocate_blocks(pass) ? start_workers(pass, threads, static_cast<int>(pass->block_count / 2)) : 0;
     if (started > 0) {
+        if (setup.sink.start != nullptr) {
+            setup.sink.start(setup.sink.context);
+        }
         result = run_pass(pass);
     }
     stop_workers(pass, threads, started);

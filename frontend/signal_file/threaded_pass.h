@@ -11,9 +11,14 @@
 // pass goes on from the start of that line, where signal k is line k: the
 // white space it skips there is the rest of the last accepted signal's
 // line. The sequential pass thus owns every rule about such lines and about
-// failures, and meets the same bytes as if it had read from the start. A
+// read errors, and meets the same bytes as if it had read from the start. A
 // read error makes the pass hand back the line that ends on the last byte
 // read before it, as the sequential pass would not take that line whole.
+//
+// A whole file's line count is made by the pass from the blocks it cuts (the
+// file is read once); the record that may close the list is then held back
+// until the count is complete (block_output.h). Where the pass stops early,
+// it counts the rest of the file before handing over.
 #ifndef OMBREL_SIGNAL_FILE_THREADED_PASS_H
 #define OMBREL_SIGNAL_FILE_THREADED_PASS_H
 
@@ -24,7 +29,9 @@ struct ThreadedPassSetup {
     std::uint64_t size;       // bytes the pass may read
     const float* knowledge;   // accepted by classifier_context_init, or null: values
     std::int32_t float_count;
-    std::int64_t begin;       // the window, 1 <= begin; end <= line feeds in the size's bytes
+    std::int64_t begin;       // the window, 1 <= begin
+    // The window's end, at most the line feeds in the size's bytes; or -1:
+    // the whole file, its line feeds in the size's bytes counted by the pass.
     std::int64_t end;
     int threads;              // 2 to SIGNAL_FILE_MAX_THREADS
     std::size_t block_bytes;  // >= 1
@@ -35,11 +42,16 @@ enum class ThreadedOutcome : std::uint8_t {
     COMPLETE,     // every record of the window handed over, the last marked so
     RESUME,       // the sequential pass goes on at next_signal, resume_offset
     SINK_STOPPED, // the sink returned false
-    NOT_STARTED,  // no memory or no thread: nothing read or handed over
+    NOT_STARTED,  // no memory or no thread: nothing read or handed over, sink.start not called
+    // Counting a whole file's lines: the file could not be read, or ended
+    // before its size. The records before are handed over, none as the last.
+    COUNT_UNREADABLE,
+    COUNT_SHRANK,
 };
 
 struct ThreadedPassResult {
     ThreadedOutcome outcome;
+    std::int64_t end; // COMPLETE, RESUME: the window's end (the line count when counted)
     // RESUME: the next signal to read, counted from 1, which is also the
     // line it starts on (every earlier one has been read and handed over if
     // in the window), and the byte offset of that line's start.
@@ -47,8 +59,8 @@ struct ThreadedPassResult {
     std::int64_t resume_offset;
 };
 
-// Runs the pass; it leaves the stream at no particular position, possibly
-// with its error flag set.
+// Runs the pass, calling sink.start once it has its workers; it leaves the
+// stream at no particular position, possibly with its error flag set.
 ThreadedPassResult threaded_pass(const ThreadedPassSetup& setup) noexcept;
 
 #endif

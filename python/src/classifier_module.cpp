@@ -143,7 +143,9 @@ bool collect(void* context, const SignalRecord& record) noexcept
 void reserve_rows(const SignalFile& file, Collected* collected) noexcept
 {
     const std::int64_t bound = static_cast<std::int64_t>(file.size / (2 * INPUT_LENGTH - 1)) + 1;
-    const std::int64_t rows = file.end >= file.begin ? file.end - file.begin + 1 : 0;
+    // The end is -1 until a whole file's lines are counted.
+    const std::int64_t end = file.end < 0 ? bound : file.end;
+    const std::int64_t rows = end >= file.begin ? end - file.begin + 1 : 0;
     try {
         collected->values.reserve(static_cast<std::size_t>(rows < bound ? rows : bound) * INPUT_LENGTH);
         collected->lines.reserve(static_cast<std::size_t>(rows < bound ? rows : bound));

@@ -142,21 +142,29 @@ def stopped_run(emulator_command, call, number, change, env=None):
 
 
 def own_reads(command, signals, workdir, env):
-    """The 1-based numbers of the read calls on the signal file, split into
-    the line count's (its own stream, opened second) and the run's after the
-    count (seeking the end at the open may read too)."""
+    """The 1-based numbers of the read calls on the signal file: the line
+    count's (on one thread: its own stream, opened second) and the run's
+    after the first close of a second stream (the count's, or with threads
+    the check that the path still names the file read)."""
     trace = os.path.join(workdir, "reads.txt")
-    subprocess.run(["strace", "-y", "-o", trace, "-e", "trace=read"] + command,
+    subprocess.run(["strace", "-y", "-o", trace, "-e", "trace=read,close"] + command,
                    capture_output=True, timeout=TIMEOUT, check=True, env=env)
-    fds = []
+    reads, run_fd, second_closed, count, run = 0, None, False, [], []
     with open(trace, encoding="utf-8", errors="replace") as f:
-        calls = [re.match(r"read\((\d+)<([^>]*)>", line) for line in f if line.startswith("read(")]
-    for number, match in enumerate(calls, 1):
-        if match and match.group(2) == signals:
-            fds.append((match.group(1), number))
-    run_fd = min(int(fd) for fd, _ in fds)
-    count = [n for fd, n in fds if int(fd) != run_fd]
-    return count, [n for fd, n in fds if int(fd) == run_fd and n > count[-1]]
+        for line in f:
+            match = re.match(r"(read|close)\((\d+)<([^>]*)>", line)
+            reads += line.startswith("read(")
+            if not match or match.group(3) != signals:
+                continue
+            fd = int(match.group(2))
+            run_fd = fd if run_fd is None else run_fd
+            if match.group(1) == "close":
+                second_closed = second_closed or fd != run_fd
+            elif fd != run_fd:
+                count.append(reads)
+            elif second_closed:
+                run.append(reads)
+    return count, run
 
 
 def changing_files(emulator, knowledge, signals, clean, workdir, failures):
@@ -191,12 +199,15 @@ def changing_files(emulator, knowledge, signals, clean, workdir, failures):
         count_close = calls["close"].index(True) + 1           # the line count's stream
         seeks = [i + 1 for i, own in enumerate(calls["lseek"]) if own]
         count_reads, run_reads = own_reads(command, signals, workdir, env)
-        for name, call, number, change in (("shrunk during the count", "read", count_reads[0], shrink),
+        # With threads the lines are counted as they are read: there is no
+        # count of its own to stop in.
+        during_count = [("shrunk during the count", "read", count_reads[0], shrink)] if count_reads else []
+        for name, call, number, change in during_count + [
                                            ("shrunk after the count", "close", count_close, shrink),
                                            ("shrunk while read", "read", run_reads[0], shrink),
                                            ("grown after the count", "close", count_close, grow),
                                            ("grown while read", "read", run_reads[0], grow),
-                                           ("replaced before the count", "lseek", seeks[-1], replace)):
+                                           ("replaced before the count", "lseek", seeks[-1], replace)]:
             restore()
             stopped, status, stdout, stderr = stopped_run(command, call, number, change, env)
             failures.runs += 1

@@ -143,11 +143,19 @@ TEST(BlockOutput, HandsOverTheWindowInOrderAndMarksItsEnd)
     // Lines 11 to 14, window 12 to 14.
     Block block{nullptr, results.data(), ids, 0, 10, 4, 4, 0, false, 4, 0, true};
     std::vector<Record> records;
-    EXPECT_TRUE(hand_over_block(block, 12, 14, true, {collect, &records}));
+    EXPECT_TRUE(hand_over_block(block, 12, 14, true, nullptr, {collect, &records}));
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0], (Record{12, false, {4, 5, 6, 7}, 2}));
     EXPECT_EQ(records[2].line, 14);
     EXPECT_TRUE(records[2].last);
+
+    // The end not known yet: the latest record waits for the count.
+    std::vector<Record> held_back;
+    HeldRecord held{};
+    EXPECT_TRUE(hand_over_block(block, 12, -1, true, &held, {collect, &held_back}));
+    ASSERT_EQ(held_back.size(), 2u);
+    EXPECT_TRUE(release_held(&held, 14, {collect, &held_back}));
+    EXPECT_TRUE(held_back == records);
 }
 
 ThreadedPassResult threaded(const std::string& text, std::int64_t begin, std::int64_t end, std::size_t block_bytes,
@@ -161,7 +169,7 @@ ThreadedPassResult threaded(const std::string& text, std::int64_t begin, std::in
     return result;
 }
 
-TEST(ThreadedPass, CompletesAWindowEndingInsideABlock)
+TEST(ThreadedPass, CompletesAWindowEndingInsideABlockAndAWholeFileItCounts)
 {
     std::vector<Record> records;
     EXPECT_EQ(threaded(aligned(10), 2, 5, 1 << 16, &records).outcome, ThreadedOutcome::COMPLETE);
@@ -169,6 +177,14 @@ TEST(ThreadedPass, CompletesAWindowEndingInsideABlock)
     EXPECT_EQ(records.front().line, 2);
     EXPECT_TRUE(records.back().last);
     EXPECT_EQ(records.back().line, 5);
+    for (std::size_t block : {1u, 1u << 16}) {
+        std::vector<Record> whole;
+        const ThreadedPassResult result = threaded(aligned(10) + "1,2,3", 1, -1, block, &whole);
+        EXPECT_EQ(result.outcome, ThreadedOutcome::COMPLETE);
+        EXPECT_EQ(result.end, 10);
+        ASSERT_EQ(whole.size(), 10u);
+        EXPECT_TRUE(whole.back().last);
+    }
 }
 
 TEST(ThreadedPass, HandsOverAtTheFirstLineThatIsNotOneSignal)
@@ -240,12 +256,14 @@ struct TextFile {
 
 // Opens and settles the file; `between` runs before the read.
 template <typename Between>
-FileRun read_file(const TextFile& file, int threads, std::size_t block_bytes, Between between)
+FileRun read_file(const TextFile& file, int threads, std::size_t block_bytes, Between between,
+                  const std::vector<SignalWindowStep>& steps = {})
 {
     FileRun run{};
     SignalFile f;
     EXPECT_EQ(signal_file_open(&f, file.path.c_str()).status, SignalFileStatus::COMPLETE);
-    EXPECT_EQ(signal_file_settle(&f, nullptr, 0).status, SignalFileStatus::COMPLETE);
+    EXPECT_EQ(signal_file_settle(&f, steps.data(), static_cast<int>(steps.size())).status,
+              SignalFileStatus::COMPLETE);
     between(&f);
     const SignalReadSettings settings{knowledge().data(), static_cast<std::int32_t>(knowledge().size()), threads,
                                       block_bytes};
@@ -284,12 +302,14 @@ TEST(SignalFile, AReadErrorGivesTheSameOutcomeAndRecordsOnEveryThreadCount)
             f->file = fopencookie(&failing, "rb", {failing_read, nullptr, failing_seek, nullptr});
         };
         failing.position = 0;
-        const FileRun one = read_file(file, 1, 1 << 16, fail);
+        // A window: its lines are counted on a stream of their own, before the read.
+        const std::vector<SignalWindowStep> window{{false, 1}, {true, 19}};
+        const FileRun one = read_file(file, 1, 1 << 16, fail, window);
         // Line 13 holds 65 values: the last value of the file is never read.
         unreadable += one.outcome.status == SignalFileStatus::UNREADABLE;
         for (std::size_t block : {1u, 200u, 1u << 16}) {
             failing.position = 0;
-            expect_same(one, read_file(file, 2, block, fail), "failing at " + std::to_string(fail_at));
+            expect_same(one, read_file(file, 2, block, fail, window), "failing at " + std::to_string(fail_at));
         }
     }
     EXPECT_GE(unreadable, static_cast<int>(places.size()) - 4);
