@@ -19,7 +19,11 @@ the count (the lines added are not read) and replaced between the open and
 the count (the block of a file that could not be opened).  Finally a sweep
 of address-space limits (ulimit -v) around the smallest that lets the
 program start must give the knowledge refusal (status 125) where the
-knowledge buffer cannot be allocated, and never a crash.
+knowledge buffer cannot be allocated, and never a crash; on two threads,
+limits where the threads or their blocks cannot be had must give the whole
+report or an error block, never a partial report with exit 0.  The reads
+fail at every call on one thread and on two; thread creation fails; invalid
+thread settings, FIFOs and a warning that cannot be written are refused.
 """
 
 import os
@@ -272,7 +276,7 @@ def other_kinds_of_file(emulator, knowledge, signals, workdir, failures):
     failures.check(done.returncode == 1, "warning written to /dev/full: exit %d" % done.returncode)
 
 
-def memory_sweep(emulator, knowledge, failures):
+def memory_sweep(emulator, knowledge, signals, clean_file, failures):
     """Address-space limits from the smallest that lets the loader map the
     program upwards.  malloc is told to map every allocation of more than
     2 KiB on its own and to keep no spare heap, so that the limit falls
@@ -309,6 +313,25 @@ def memory_sweep(emulator, knowledge, failures):
                                                         b"Check path of file and/or name of file is correct.\n"), what)
             refusals += stdout == refusal
     failures.check(refusals > 0, "no address-space limit gave the knowledge refusal (status 125)")
+
+    # Two threads whose stacks or blocks cannot be had: the run reads on one
+    # thread, or fails with an error block; never a partial report with exit 0.
+    command[command.index("--array"):] = ["--file", signals]
+    env["OMBREL_THREADS"] = "2"
+    statuses = set()
+    for kib in range(high, high + 40 * 1024, 512):
+        status, stdout, stderr = limited(kib)
+        failures.runs += 1
+        statuses.add(status)
+        what = "ulimit -v %d, two threads: exit %d, %d bytes, stderr %r" % (kib, status, len(stdout), stderr[:200])
+        if status == 0:
+            failures.check(stdout == clean_file and stderr == b"", what)
+        elif status == 1:
+            failures.check(stderr == b"" and (stdout.startswith(b"Error") or ends_with_error_block(stdout, clean_file)),
+                           what)
+        else:
+            failures.check(status == 127, what)
+    failures.check(0 in statuses, "no address-space limit let the two-thread run through")
 
 
 def main():
@@ -347,7 +370,7 @@ def main():
         changing_files(emulator, knowledge, signals, clean_file, workdir, failures)
         threads_refused(emulator, knowledge, signals, clean_file, failures)
         other_kinds_of_file(emulator, knowledge, signals, workdir, failures)
-        memory_sweep(emulator, knowledge, failures)
+        memory_sweep(emulator, knowledge, signals, clean_file, failures)
     print("%d runs, %d failed" % (failures.runs, failures.count))
     return 1 if failures.count else 0
 
