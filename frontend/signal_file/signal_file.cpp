@@ -87,11 +87,15 @@ bool read_threaded(SignalFile* f, const SignalReadSettings& settings, SignalSink
     if (!*started) {
         return false;
     }
+    if (pass.outcome == ThreadedOutcome::COMPLETE || pass.outcome == ThreadedOutcome::RESUME) {
+        // The pass counted a whole file's lines: its end is the count.
+        f->line_count = f->end < 0 ? pass.end : f->line_count;
+        f->end = pass.end;
+    }
     if (pass.outcome != ThreadedOutcome::RESUME) {
         *outcome = threaded_outcome(pass);
         return true;
     }
-    f->end = pass.end;
     rest->end = pass.end;
     // The sequential pass reads the bytes again: a read error there is its own.
     std::clearerr(f->file);

@@ -140,6 +140,8 @@ ThreadedPassResult run_pass(Pass* pass) noexcept
     if (!cut_and_hand_over(pass, &cutter, &held, &result)) {
         return {ThreadedOutcome::SINK_STOPPED, 0, 0, 0};
     }
+    // Results of blocks still in flight are no longer wanted.
+    pass->abandon.store(true, std::memory_order_relaxed);
     if (setup.end < 0) {
         // The workers may still hold blocks, never the one with the carry.
         const ThreadedOutcome counted = count_whole_file(setup, cutter, &result.end);
