@@ -86,9 +86,10 @@ inline std::int64_t signal_stream_offset(const SignalStream* s) noexcept
 // afterwards.
 bool signal_stream_refill(SignalStream* s) noexcept;
 
-// A reader needs the byte after the span: refills, and when none comes
-// marks the end as seen (a character was asked for past the end of the
-// file, unless a read error stopped the reading). False when none came.
+// A reader that has taken every byte of the span needs the next one:
+// refills, and when none comes marks the end as seen (a character was asked
+// for past the end of the file, unless a read error stopped the reading).
+// False when none came.
 bool signal_stream_need_more(SignalStream* s) noexcept;
 
 // True when no byte will come after the span: the span ends where the file
