@@ -33,6 +33,11 @@ def line_start(text):
     return "\\&" + text if text[:1] in (".", "'") else text
 
 
+def text_lines(lines):
+    """Lines of one paragraph, with spans that run from line to line."""
+    return [line_start(line) for line in inline("\n".join(lines)).split("\n")]
+
+
 def table(rows):
     """A table as tagged paragraphs: the first cell as the tag, the others
     joined below it (manual pages are read at any width)."""
@@ -56,7 +61,7 @@ def convert(markdown, name, summary, version, skip):
     def flush():
         if paragraph:
             out.append(".PP")
-            out.extend(line_start(inline(p)) for p in paragraph)
+            out.extend(text_lines(paragraph))
             paragraph.clear()
 
     while i < len(lines):
@@ -108,7 +113,7 @@ def convert(markdown, name, summary, version, skip):
                 i += 1
             out.extend([".RS %d" % (4 * depth)] if depth else [])
             out.append(".IP \\(bu 2")
-            out.extend(line_start(inline(t)) for t in text)
+            out.extend(text_lines(text))
             out.extend([".RE"] if depth else [])
             continue
         if not line.strip():
