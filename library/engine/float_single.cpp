@@ -85,7 +85,14 @@ struct ExpParts {
     FloatFloat m;
 };
 
-__attribute__((noinline)) ExpParts exp_parts(float y) noexcept
+// On a device the shared copy is one call; on x86-64 each function has it
+// inlined in its fused multiply-add clone.
+#if defined(__x86_64__)
+inline __attribute__((always_inline))
+#else
+__attribute__((noinline))
+#endif
+ExpParts exp_parts(float y) noexcept
 {
     const ReducedExp reduced = reduce(y);
     return {reduced, table_times(reduced)};
@@ -128,10 +135,10 @@ constexpr float UNDERFLOW_LIMIT = -104.5f;
 
 } // namespace
 
-// Where the library runs on a desktop x86-64 processor under glibc, a copy
-// with fused multiply-add instructions is chosen at load time when the
+// Where GCC builds the library for a desktop x86-64 processor under glibc, a
+// copy with fused multiply-add instructions is chosen at load time when the
 // processor has them (fmaf's result is the same, only faster).
-#if defined(__x86_64__) && defined(__linux__)
+#if defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
 #define OMBREL_FMA_CLONES __attribute__((target_clones("fma", "default")))
 #else
 #define OMBREL_FMA_CLONES

@@ -9,7 +9,17 @@ namespace {
 LibraryStatus check_and_point(ClassifierContext* context, const float* knowledge, std::int32_t float_count,
                               std::uint8_t block_count) noexcept
 {
-    *context = ClassifierContext{};
+    // Nothing attached until the checks pass. The working buffers are left as
+    // they are: every classification writes them before reading them, and
+    // clearing them would be a memset of 600 bytes that a device firmware
+    // links only for this.
+    context->unit_count = 0;
+    context->means = nullptr;
+    context->scales = nullptr;
+    context->hidden_weights = nullptr;
+    context->hidden_biases = nullptr;
+    context->output_weights = nullptr;
+    context->output_biases = nullptr;
     const std::int32_t unit_index = 128 * block_count;
     std::int32_t units = 0;
     if (float_count <= unit_index || !unit_count_from_stored(knowledge[unit_index], &units) ||

@@ -1,9 +1,11 @@
 // The quick companion of the exhaustive test: the array form over every
 // length a knowledge allows (all its paths, its padded last group, nothing
 // written past `count`), on arguments from every range the functions split,
-// against glibc called directly.
+// against glibc called directly; the single-precision forms on the same
+// arguments and on some that their float evaluation leaves to the fallback.
 #include "classifier.h"
 #include "engine/float_elementary.h"
+#include "engine/float_single.h"
 #include "support/float_bits.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +46,7 @@ TEST(FloatElementary, TanhArrayOfEveryLengthMatchesGlibc)
             for (int i = 0; i < count; ++i) {
                 ASSERT_TRUE(same_float(glibc_tanh(input[i]), output[i])) << "tanh(" << hex_float(input[i]) << ")";
                 ASSERT_TRUE(same_float(glibc_tanh(input[i]), float_tanh(input[i])));
+                ASSERT_TRUE(same_float(glibc_tanh(input[i]), tanh_single(input[i])));
             }
             ASSERT_EQ(output[count], 12345.0f) << "written past " << count;
         }
@@ -59,6 +62,22 @@ TEST(FloatElementary, ExpAtItsThresholdsMatchesGlibc)
     for (float x : arguments) {
         EXPECT_TRUE(same_float(static_cast<float>(std::exp(static_cast<double>(x))), float_exp(x)))
             << "exp(" << hex_float(x) << ")";
+        EXPECT_TRUE(same_float(static_cast<float>(std::exp(static_cast<double>(x))), exp_single(x)))
+            << "exp_single(" << hex_float(x) << ")";
+    }
+}
+
+TEST(FloatElementary, SinglePrecisionFallbacksMatchGlibc)
+{
+    float unused;
+    for (float x : {0x1.8c0fbep-9f, -0x1.8c0fc2p-9f}) {
+        EXPECT_FALSE(tanh_single_fast(x, &unused)) << hex_float(x);
+        EXPECT_TRUE(same_float(glibc_tanh(x), tanh_single(x))) << "tanh_single(" << hex_float(x) << ")";
+    }
+    for (float x : {0x1.012e3cp+0f, -0x1.019b8ep+0f, -95.0f}) {
+        EXPECT_FALSE(exp_single_fast(x, &unused)) << hex_float(x);
+        EXPECT_TRUE(same_float(static_cast<float>(std::exp(static_cast<double>(x))), exp_single(x)))
+            << "exp_single(" << hex_float(x) << ")";
     }
 }
 
