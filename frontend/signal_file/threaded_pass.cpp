@@ -143,7 +143,8 @@ ThreadedPassResult run_pass(Pass* pass) noexcept
     // Results of blocks still in flight are no longer wanted.
     pass->abandon.store(true, std::memory_order_relaxed);
     if (setup.end < 0) {
-        // The workers may still hold blocks, never the one with the carry.
+        // Workers may still read blocks in flight; the carry, in the last
+        // block cut, is only read.
         const ThreadedOutcome counted = count_whole_file(setup, cutter, &result.end);
         if (counted != ThreadedOutcome::COMPLETE) {
             return {release_held(&held, -1, setup.sink) ? counted : ThreadedOutcome::SINK_STOPPED, 0, 0, 0};

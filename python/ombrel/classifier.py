@@ -3,6 +3,7 @@ classifier_run gives them, from any number of threads."""
 
 import hashlib
 import os
+import stat
 from typing import NamedTuple
 
 import numpy as np
@@ -55,6 +56,16 @@ def _signals(X):
     return np.ascontiguousarray(a, dtype=np.float32), False
 
 
+def _read_regular_file(path, source):
+    """The bytes of a regular file, as the command opens it: a FIFO, device
+    or directory is refused at once (the open does not wait for a writer)."""
+    fd = os.open(path, os.O_RDONLY | getattr(os, "O_NONBLOCK", 0) | getattr(os, "O_BINARY", 0))
+    with open(fd, "rb") as f:
+        if not stat.S_ISREG(os.fstat(fd).st_mode):
+            raise KnowledgeError("%s is not a regular file: give the path of a knowledge file" % source)
+        return f.read()
+
+
 class Classifier:
     """The library's network over one knowledge.
 
@@ -66,9 +77,8 @@ class Classifier:
 
     def __init__(self, knowledge):
         if isinstance(knowledge, (str, bytes, os.PathLike)):
-            with open(knowledge, "rb") as f:
-                data = f.read()
             source = "knowledge file %s" % os.fsdecode(knowledge)
+            data = _read_regular_file(knowledge, source)
         else:
             array = np.asarray(knowledge)
             if array.dtype != np.float32 or array.ndim != 1:

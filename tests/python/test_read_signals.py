@@ -146,6 +146,8 @@ class ReadSignalsTest(unittest.TestCase):
         try:
             with self.assertRaisesRegex(ombrel.SignalFileError, "could not open file"):
                 ombrel.read_signals(fifo)
+            with self.assertRaisesRegex(ombrel.KnowledgeError, "not a regular file"):
+                ombrel.Classifier(fifo)
         finally:
             unblock.cancel()
         self.assertLess(time.monotonic() - start, 3)
