@@ -19,7 +19,8 @@ ErrorBlock signal_file_error_block(SignalFileStatus status) noexcept
         return ErrorBlock::SIGNALS_RUN_OUT;
     case SignalFileStatus::COMPLETE:
     case SignalFileStatus::SINK_STOPPED:
-    case SignalFileStatus::UNREADABLE:
+    case SignalFileStatus::SCAN_FAILURE:
+    case SignalFileStatus::READ_ERROR:
         break;
     }
     return ErrorBlock::SIGNAL_UNREADABLE;

@@ -28,10 +28,12 @@ SignalFileOutcome read_lines(SignalStream* stream, LineTally* tally, const Seque
     float signal[INPUT_LENGTH];
     for (std::int64_t line = setup.first_line; line <= setup.end; ++line) {
         // A signal that a read error may have cut short is not classified.
-        // After a read error the stream is never at its end, so the failure
-        // is that of a file that could not be read.
+        // After a read error the stream is never at its end; a scan that
+        // stopped on a read error has taken every byte read.
         if (!read_signal_line_tallied(stream, signal, tally) || signal_stream_cut_short(stream)) {
-            return failed(signal_stream_at_eof(stream) ? SignalFileStatus::RUN_OUT : SignalFileStatus::UNREADABLE,
+            return failed(signal_stream_at_eof(stream)     ? SignalFileStatus::RUN_OUT
+                          : signal_stream_cut_short(stream) ? SignalFileStatus::READ_ERROR
+                                                            : SignalFileStatus::SCAN_FAILURE,
                           line);
         }
         if (line >= setup.begin && !deliver_signal(setup.delivery, line, signal, line == setup.end)) {

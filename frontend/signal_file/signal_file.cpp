@@ -31,7 +31,7 @@ SignalFileOutcome count_lines(SignalFile* f, std::uint64_t size) noexcept
     case LineCountOutcome::READ_FAILED:
         break;
     }
-    return outcome_of(SignalFileStatus::UNREADABLE);
+    return outcome_of(SignalFileStatus::READ_ERROR);
 }
 
 SignalFileOutcome settle_end(SignalFile* f, std::int64_t end) noexcept
@@ -71,7 +71,7 @@ SignalFileOutcome threaded_outcome(const ThreadedPassResult& pass) noexcept
     case ThreadedOutcome::NOT_STARTED:
         break;
     }
-    return outcome_of(SignalFileStatus::UNREADABLE);
+    return outcome_of(SignalFileStatus::READ_ERROR);
 }
 
 // The threaded pass, then the sequential one from where it stopped; *rest
@@ -100,7 +100,7 @@ bool read_threaded(SignalFile* f, const SignalReadSettings& settings, SignalSink
     // The sequential pass reads the bytes again: a read error there is its own.
     std::clearerr(f->file);
     if (!seek_file_to(f->file, pass.resume_offset)) {
-        *outcome = outcome_of(SignalFileStatus::UNREADABLE, pass.next_signal);
+        *outcome = outcome_of(SignalFileStatus::READ_ERROR, pass.next_signal);
         return true;
     }
     rest->first_line = pass.next_signal;

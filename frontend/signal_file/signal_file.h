@@ -32,13 +32,14 @@ enum class SignalFileStatus : std::uint8_t {
     WINDOW_REVERSED,    // the end line before the begin line
     END_BEYOND_FILE,    // the end line past the file's last line feed
     RUN_OUT,            // the file ended inside the signal of failing_line, or (0) before its size at the open
-    UNREADABLE,         // a value of failing_line's signal does not convert, or a read error
+    SCAN_FAILURE,       // a value of failing_line's signal does not convert
+    READ_ERROR,         // the file could not be read: in failing_line's signal, or (0) counting the lines
     SINK_STOPPED,       // the sink returned false
 };
 
 struct SignalFileOutcome {
     SignalFileStatus status;
-    std::int64_t failing_line;      // RUN_OUT, UNREADABLE: the signal (= line number) not read; else 0
+    std::int64_t failing_line;      // RUN_OUT, SCAN_FAILURE, READ_ERROR: the signal (= line) not read; else 0
     std::int64_t misaligned_line;   // first line holding other than 64 values (see line_tally.h); 0 if none
     std::int32_t misaligned_values; // the values on it
 };

@@ -306,13 +306,26 @@ TEST(SignalFile, AReadErrorGivesTheSameOutcomeAndRecordsOnEveryThreadCount)
         const std::vector<SignalWindowStep> window{{false, 1}, {true, 19}};
         const FileRun one = read_file(file, 1, 1 << 16, fail, window);
         // Line 13 holds 65 values: the last value of the file is never read.
-        unreadable += one.outcome.status == SignalFileStatus::UNREADABLE;
+        unreadable += one.outcome.status == SignalFileStatus::READ_ERROR;
         for (std::size_t block : {1u, 200u, 1u << 16}) {
             failing.position = 0;
             expect_same(one, read_file(file, 2, block, fail, window), "failing at " + std::to_string(fail_at));
         }
     }
     EXPECT_GE(unreadable, static_cast<int>(places.size()) - 4);
+}
+
+TEST(SignalFile, AValueThatDoesNotConvertIsAScanFailureOnItsLine)
+{
+    std::string bad = signal_line(64, 2);
+    bad.replace(bad.find(','), 1, ",x");
+    const TextFile file(aligned(2) + bad + aligned(3));
+    const auto nothing = [](SignalFile*) {};
+    const FileRun one = read_file(file, 1, 1 << 16, nothing);
+    EXPECT_EQ(one.outcome.status, SignalFileStatus::SCAN_FAILURE);
+    EXPECT_EQ(one.outcome.failing_line, 3);
+    EXPECT_EQ(one.records.size(), 2u);
+    expect_same(one, read_file(file, 2, 100, nothing), "scan failure");
 }
 
 TEST(SignalFile, LinesAppendedAfterTheOpenAreNeverRead)
