@@ -87,14 +87,23 @@ def classify_rows():
     return os.environ.get("OMBREL_CLASSIFY_ROWS", str(BUILD / "tests" / "classify_rows"))
 
 
+def random_arrays(units, seed=1):
+    """The six arrays of a knowledge of `units` hidden units, random from
+    `seed`: means, scales, hidden and output weights and biases."""
+    import numpy as np
+    rng = np.random.default_rng(seed)
+    return dict(means=rng.normal(size=64), scales=rng.uniform(0.5, 2, 64),
+                hidden_weights=rng.normal(size=(64, units)), hidden_biases=rng.normal(size=units),
+                output_weights=rng.normal(size=(units, 4)), output_biases=rng.normal(size=4))
+
+
 @pytest.fixture
 def write_knowledge(tmp_path):
     """write_knowledge(name="k.bin", units=3, seed=1, **arrays_or_overrides)
     writes a knowledge of `units` hidden units through ombrel.knowledge.pack,
-    from random arrays (seeded) that the keywords may replace, and returns its
-    path. Overrides that ombrel.knowledge.pack knows (stored_unit_count,
-    configuration) go through to it."""
-    import numpy as np
+    from random_arrays(units, seed), which the keywords may replace, and
+    returns its path. Overrides that ombrel.knowledge.pack knows
+    (stored_unit_count, configuration) go through to it."""
     from ombrel import knowledge
 
     def write(name="k.bin", units=3, seed=1, **given):
@@ -105,11 +114,4 @@ def write_knowledge(tmp_path):
         path.write_bytes(knowledge.pack(**arrays, **overrides))
         return path
 
-    def random_arrays(units, seed):
-        rng = np.random.default_rng(seed)
-        return dict(means=rng.normal(size=64), scales=rng.uniform(0.5, 2, 64),
-                    hidden_weights=rng.normal(size=(64, units)), hidden_biases=rng.normal(size=units),
-                    output_weights=rng.normal(size=(units, 4)), output_biases=rng.normal(size=4))
-
-    write.random_arrays = random_arrays
     return write

@@ -15,7 +15,9 @@ write(path, means, scales, hidden_weights, ...) that stores arrays as given.
 import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "python"))
+# The tree's package last: one already on the path (a build's copy with its
+# engine, an installed one) is the one every module of the process imports.
+sys.path.append(os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "python"))
 
 from ombrel.knowledge import *  # noqa: E402,F401,F403
 from ombrel.knowledge import pack, write_bytes  # noqa: E402

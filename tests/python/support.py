@@ -1,15 +1,19 @@
-"""Paths and runners shared by the package tests: the package comes from
-<build dir>/python (PYTHONPATH); the emulator and the C loop from the build."""
+"""Runners shared by the package tests: the plain C loop, random signals and
+the command on a signal file. Paths come from the harness (tests/conftest.py)."""
 import os
+import re
 import subprocess
 
 import numpy as np
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-EMULATOR = os.environ.get("OMBREL_EMULATOR", os.path.join(ROOT, "build/release/frontend/ombrel_emulator"))
-CLASSIFY_ROWS = os.environ.get("OMBREL_CLASSIFY_ROWS", os.path.join(ROOT, "build/release/tests/classify_rows"))
-EMG = os.path.join(ROOT, "examples", "emg")
-CLI_DATA = os.path.join(ROOT, "tests", "cli", "data")
+import conftest
+
+# As text, for os.path.join and string concatenation alike.
+ROOT, EMG, CLI_DATA = str(conftest.ROOT), str(conftest.EMG), str(conftest.CLI_DATA)
+BUILD = conftest.BUILD
+
+EMULATOR = os.environ.get("OMBREL_EMULATOR", str(BUILD / "frontend" / "ombrel_emulator"))
+CLASSIFY_ROWS = os.environ.get("OMBREL_CLASSIFY_ROWS", str(BUILD / "tests" / "classify_rows"))
 
 
 def c_loop(knowledge, rows, workdir):
@@ -42,7 +46,6 @@ def emulator_file(knowledge, path, begin=None, end=None):
         words += ["--begin", str(begin), "--end", str(end)]
     done = subprocess.run(words, capture_output=True)
     out = done.stdout.decode("latin-1")
-    import re
     records = [(int(m[0]), int(m[1]), m[2]) for m in
                re.findall(r'"line": (-?\d+), "class_status": (\d+), [^\[]*\[([^\]]*)\]', out)]
     return done.returncode, out, records, done.stderr.decode("latin-1")

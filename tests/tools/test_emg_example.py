@@ -8,104 +8,100 @@ import hashlib
 import os
 import re
 import sys
-import unittest
 
 import numpy as np
+import pytest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-EXAMPLE = os.path.join(ROOT, "examples", "emg")
+from conftest import EMG as EXAMPLE, ROOT
 from ombrel import knowledge
 
-sys.path.insert(0, os.path.join(ROOT, "tools"))
+sys.path.insert(0, str(ROOT / "tools"))
 import train_emg  # noqa: E402
 
 
 def lines(path):
-    with open(os.path.join(EXAMPLE, path), "rb") as f:
-        data = f.read()
-    return data
+    return (EXAMPLE / path).read_bytes()
 
 
-class HeldOutSet(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.signals = lines("signals.csv")
-        cls.labels = [int(v) for v in lines("labels.txt").decode("ascii").split()]
-        cls.loaded = train_emg.load()
+# --- The held-out set ----------------------------------------------------------
 
-    def test_signals_are_the_last_30_percent_of_each_file_as_written(self):
-        expected, classes = [], []
-        for name, cls in (("0.csv", 2), ("1.csv", 1), ("2.csv", 3), ("3.csv", 4)):
-            rows = lines(os.path.join("data", name)).decode("ascii").splitlines()
-            for row in rows[len(rows) - (len(rows) - len(rows) * 7 // 10):]:
-                expected.append(row.rsplit(",", 1)[0])
-                classes.append(cls)
-        self.assertEqual(self.signals, ("\n".join(expected) + "\n").encode("ascii"))
-        self.assertEqual(self.labels, classes)
-        self.assertEqual(len(self.labels), 3489)
-        self.assertNotIn(b"\r", self.signals)
-
-    def test_each_line_holds_64_values_for_the_emulator(self):
-        rows = self.signals.decode("ascii").split("\n")
-        self.assertEqual(rows[-1], "")
-        self.assertTrue(all(len(r.split(",")) == 64 for r in rows[:-1]))
-
-    def test_training_rows_do_not_overlap_the_held_out_rows(self):
-        train_x, _, held_x, held_c, _ = self.loaded
-        self.assertEqual(len(train_x) + len(held_x), 11624)
-        seen = {row.tobytes() for row in train_x}
-        self.assertFalse(any(row.tobytes() in seen for row in held_x))
-        self.assertEqual(held_c.tolist(), self.labels)
+@pytest.fixture(scope="module")
+def held_out():
+    return dict(signals=lines("signals.csv"), labels=[int(v) for v in lines("labels.txt").decode("ascii").split()],
+                loaded=train_emg.load())
 
 
-class TrainedKnowledge(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        path = os.path.join(EXAMPLE, "knowledge.bin")
-        with open(path, "rb") as f:
-            cls.examination = knowledge.examine(f.read())
-        cls.k = knowledge.read(path)
-        signals = np.array([[float(v) for v in row.split(",")]
-                            for row in lines("signals.csv").decode("ascii").splitlines()],
-                           dtype=np.float32)
-        cls.labels = np.array([int(v) for v in lines("labels.txt").split()])
-        cls.probabilities, cls.found = knowledge.forward(cls.k, signals)
-
-    def test_the_library_accepts_the_knowledge(self):
-        self.assertTrue(self.examination.accepted, "\n".join(self.examination.lines))
-        self.assertLessEqual(self.k.hidden_biases.size, knowledge.HIDDEN_CAPACITY)
-
-    def test_held_out_accuracy_reaches_80_percent(self):
-        accuracy = float((self.found == self.labels).mean())
-        self.assertGreaterEqual(accuracy, 0.80)
-        for cls in range(1, 5):        # no class is given up
-            self.assertGreater(float((self.found[self.labels == cls] == cls).mean()), 0.5, cls)
-
-    def test_the_readme_states_the_measured_accuracy(self):
-        with open(os.path.join(EXAMPLE, "README.md")) as f:
-            text = f.read()
-        m = re.search(r"held-out accuracy: ([\d.]+)% \((\d+) of (\d+)\)", text)
-        self.assertIsNotNone(m, "accuracy line missing from the README")
-        hits = int((self.found == self.labels).sum())
-        self.assertEqual((int(m.group(2)), int(m.group(3))), (hits, len(self.labels)))
-        self.assertEqual(m.group(1), "%.2f" % (100.0 * hits / len(self.labels)))
-
-    def test_no_class_is_decided_by_a_last_bit_difference(self):
-        # the emulator's tanh and exp may differ from numpy's in the last
-        # bit; a wide margin keeps its classes equal to these
-        top = np.sort(self.probabilities, axis=1)
-        self.assertGreater(float((top[:, -1] - top[:, -2]).min()), 1e-5)
+def test_signals_are_the_last_30_percent_of_each_file_as_written(held_out):
+    expected, classes = [], []
+    for name, cls in (("0.csv", 2), ("1.csv", 1), ("2.csv", 3), ("3.csv", 4)):
+        rows = lines(os.path.join("data", name)).decode("ascii").splitlines()
+        for row in rows[len(rows) - (len(rows) - len(rows) * 7 // 10):]:
+            expected.append(row.rsplit(",", 1)[0])
+            classes.append(cls)
+    assert held_out["signals"] == ("\n".join(expected) + "\n").encode("ascii")
+    assert held_out["labels"] == classes
+    assert len(held_out["labels"]) == 3489
+    assert b"\r" not in held_out["signals"]
 
 
-class DataCopies(unittest.TestCase):
-    def test_data_files_are_unmodified_and_carry_their_licence(self):
-        source = lines(os.path.join("data", "SOURCE.md")).decode("utf-8")
-        for name in ("0.csv", "1.csv", "2.csv", "3.csv"):
-            digest = hashlib.sha256(lines(os.path.join("data", name))).hexdigest()
-            self.assertIn("%s  %s" % (digest, name), source)
-        self.assertIn("Apache License", lines(os.path.join("data", "LICENSE")).decode("ascii"))
-        self.assertIn("Copyright 2018 Cyber Punks", lines(os.path.join("data", "NOTICE")).decode("ascii"))
+def test_each_line_holds_64_values_for_the_emulator(held_out):
+    rows = held_out["signals"].decode("ascii").split("\n")
+    assert rows[-1] == ""
+    assert all(len(r.split(",")) == 64 for r in rows[:-1])
 
 
-if __name__ == "__main__":
-    unittest.main()
+def test_training_rows_do_not_overlap_the_held_out_rows(held_out):
+    train_x, _, held_x, held_c, _ = held_out["loaded"]
+    assert len(train_x) + len(held_x) == 11624
+    seen = {row.tobytes() for row in train_x}
+    assert not any(row.tobytes() in seen for row in held_x)
+    assert held_c.tolist() == held_out["labels"]
+
+
+# --- The trained knowledge -----------------------------------------------------
+
+@pytest.fixture(scope="module")
+def trained():
+    path = EXAMPLE / "knowledge.bin"
+    signals = np.array([[float(v) for v in row.split(",")]
+                        for row in lines("signals.csv").decode("ascii").splitlines()], dtype=np.float32)
+    k = knowledge.read(path)
+    probabilities, found = knowledge.forward(k, signals)
+    return dict(examination=knowledge.examine(path.read_bytes()), k=k, probabilities=probabilities, found=found,
+                labels=np.array([int(v) for v in lines("labels.txt").split()]))
+
+
+def test_the_library_accepts_the_knowledge(trained):
+    assert trained["examination"].accepted, "\n".join(trained["examination"].lines)
+    assert trained["k"].hidden_biases.size <= knowledge.HIDDEN_CAPACITY
+
+
+def test_held_out_accuracy_reaches_80_percent(trained):
+    found, labels = trained["found"], trained["labels"]
+    assert float((found == labels).mean()) >= 0.80
+    for cls in range(1, 5):        # no class is given up
+        assert float((found[labels == cls] == cls).mean()) > 0.5, cls
+
+
+def test_the_readme_states_the_measured_accuracy(trained):
+    m = re.search(r"held-out accuracy: ([\d.]+)% \((\d+) of (\d+)\)", (EXAMPLE / "README.md").read_text())
+    assert m, "accuracy line missing from the README"
+    hits = int((trained["found"] == trained["labels"]).sum())
+    assert (int(m.group(2)), int(m.group(3))) == (hits, len(trained["labels"]))
+    assert m.group(1) == "%.2f" % (100.0 * hits / len(trained["labels"]))
+
+
+def test_no_class_is_decided_by_a_last_bit_difference(trained):
+    # the emulator's tanh and exp may differ from numpy's in the last bit;
+    # a wide margin keeps its classes equal to these
+    top = np.sort(trained["probabilities"], axis=1)
+    assert float((top[:, -1] - top[:, -2]).min()) > 1e-5
+
+
+def test_data_files_are_unmodified_and_carry_their_licence():
+    source = lines(os.path.join("data", "SOURCE.md")).decode("utf-8")
+    for name in ("0.csv", "1.csv", "2.csv", "3.csv"):
+        digest = hashlib.sha256(lines(os.path.join("data", name))).hexdigest()
+        assert "%s  %s" % (digest, name) in source
+    assert "Apache License" in lines(os.path.join("data", "LICENSE")).decode("ascii")
+    assert "Copyright 2018 Cyber Punks" in lines(os.path.join("data", "NOTICE")).decode("ascii")
