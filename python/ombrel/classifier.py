@@ -60,10 +60,15 @@ def _read_regular_file(path, source):
     """The bytes of a regular file, as the command opens it: a FIFO, device
     or directory is refused at once (the open does not wait for a writer)."""
     fd = os.open(path, os.O_RDONLY | getattr(os, "O_NONBLOCK", 0) | getattr(os, "O_BINARY", 0))
-    with open(fd, "rb") as f:
+    try:
+        # Checked before open(fd): it would refuse a directory naming the
+        # descriptor rather than the path.
         if not stat.S_ISREG(os.fstat(fd).st_mode):
             raise KnowledgeError("%s is not a regular file: give the path of a knowledge file" % source)
-        return f.read()
+        with open(fd, "rb", closefd=False) as f:
+            return f.read()
+    finally:
+        os.close(fd)
 
 
 class Classifier:
