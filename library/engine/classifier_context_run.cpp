@@ -1,5 +1,7 @@
 #include "classifier_context.h"
-#include "engine/engine.h"
+#include "engine/feature_window.h"
+#include "engine/network_forward.h"
+#include "engine/standardise_signal.h"
 #include "state/library_state.h"
 
 #include <cstring>

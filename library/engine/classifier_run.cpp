@@ -1,5 +1,7 @@
 #include "classifier.h"
-#include "engine/engine.h"
+#include "engine/feature_window.h"
+#include "engine/network_forward.h"
+#include "engine/standardise_signal.h"
 #include "state/library_state.h"
 
 // The stateful layer over the kernels: the process-wide context supplies the

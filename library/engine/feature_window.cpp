@@ -1,5 +1,5 @@
 #include "classifier.h"
-#include "engine/engine.h"
+#include "engine/feature_window.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "engine/engine.h"
+#include "engine/hidden_layer.h"
 #include "engine/float_elementary.h"
 #include "classifier.h"
 

@@ -1,5 +1,8 @@
 #include "classifier.h"
-#include "engine/engine.h"
+#include "engine/hidden_layer.h"
+#include "engine/network_forward.h"
+#include "engine/output_layer.h"
+#include "engine/softmax_decision.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "engine/engine.h"
+#include "engine/output_layer.h"
 #include "engine/vector4.h"
 
 // The four outputs are the four lanes; each lane sums its bias and then the

@@ -1,4 +1,4 @@
-#include "engine/engine.h"
+#include "engine/softmax_decision.h"
 #include "engine/float_elementary.h"
 
 #include <limits>

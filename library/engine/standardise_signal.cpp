@@ -1,4 +1,4 @@
-#include "engine/engine.h"
+#include "engine/standardise_signal.h"
 
 void standardise_signal(const float* input, const float* means, const float* scales, float* output,
                         std::int32_t length) noexcept
