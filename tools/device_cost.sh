@@ -20,6 +20,9 @@ device=tests/device
 [ -f "$out/device_inputs.c" ] || { echo "error: run tools/test_device.sh first" >&2; exit 1; }
 cpu_flags=$(sed -n 's/^ *"\(-mcpu=[^"]*\)")$/\1/p' cmake/arm-none-eabi-cortex-m4.cmake)
 library=build/cortex-m4/library/libombrel_classifier.a
+# The interpreter the build found (cmake/python.cmake), as bench/run.sh.
+python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' build/release/CMakeCache.txt 2>/dev/null || true)
+python=${python:-python3}
 {
 
 link() { # name, extra flags...
@@ -36,7 +39,7 @@ link cost "$device/cost.c" "$out/device_inputs.c" "$out"/knowledge_{emg,n0,n11,n
 
 echo "arm-none-eabi-size (text = code + rodata):"
 arm-none-eabi-size "$out"/footprint_{bare,run,passes}.elf
-/usr/bin/python3 - "$out" <<'PY'
+"$python" - "$out" <<'PY'
 import re, subprocess, sys
 out = sys.argv[1]
 
@@ -82,7 +85,7 @@ timeout 600 qemu-system-arm -M mps2-an386 -cpu cortex-m4 -display none -monitor 
   -semihosting-config enable=on,target=native -singlestep -d exec,nochain -D "$out/cost.log" \
   -kernel "$out/cost.elf"
 arm-none-eabi-nm -S --defined-only "$out/cost.elf" >"$out/cost.symbols"
-/usr/bin/python3 - "$out/cost.log" "$begin" "$end" "$out/cost.symbols" <<'PY'
+"$python" - "$out/cost.log" "$begin" "$end" "$out/cost.symbols" <<'PY'
 import bisect, collections, re, sys
 log, begin, end = sys.argv[1], int(sys.argv[2], 16), int(sys.argv[3], 16)
 
@@ -159,5 +162,5 @@ open(log.rsplit("/", 1)[0] + "/cost.md", "w").write("\n".join(table) + "\n")
 PY
 } | tee "$out/device_cost.txt"
 
-cat "$out/footprint.md" "$out/cost.md" | /usr/bin/python3 tools/write_doc_table.py docs/performance.md \
+cat "$out/footprint.md" "$out/cost.md" | "$python" tools/write_doc_table.py docs/performance.md \
   "tools/device_cost.sh device" --tool arm-none-eabi-gcc --tool qemu-system-arm

@@ -28,12 +28,15 @@ cmake --preset cortex-m4 >/dev/null
 cmake --build --preset cortex-m4 -j "$jobs"
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$jobs" --target ombrel_classifier
+# The interpreter the build found (cmake/python.cmake), as bench/run.sh.
+python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' build/release/CMakeCache.txt 2>/dev/null || true)
+python=${python:-python3}
 
-/usr/bin/python3 "$device/generate_inputs.py" "$out/device_inputs.c"
+"$python" "$device/generate_inputs.py" "$out/device_inputs.c"
 # The knowledges reach the firmware as a user's do: exported as C arrays.
 cp examples/emg/knowledge.bin "$out/knowledge_emg.bin"
 for name in emg n0 n11 n23; do
-  PYTHONPATH=python /usr/bin/python3 -m ombrel.knowledge export-c "$out/knowledge_$name.bin" \
+  PYTHONPATH=python "$python" -m ombrel.knowledge export-c "$out/knowledge_$name.bin" \
     --name "knowledge_$name" --output-dir "$out" >/dev/null
 done
 
@@ -56,7 +59,7 @@ gcc -O2 -ffp-contract=off $warnings $includes "$device/host_emit_line.c" "${sour
 status=0
 
 # The library objects the firmware linked, and what they need from outside.
-/usr/bin/python3 - "$out/firmware.map" build/cortex-m4/library/libombrel_classifier.a <<'PY' || status=1
+"$python" - "$out/firmware.map" build/cortex-m4/library/libombrel_classifier.a <<'PY' || status=1
 import re, subprocess, sys
 map_text, archive = open(sys.argv[1]).read(), sys.argv[2]
 table = map_text.split("Archive member included")[1].split("Memory Configuration")[0]
@@ -92,7 +95,7 @@ if [ "$qemu" -ne 0 ]; then
 fi
 "$out/host_classify_all" >"$out/desktop.txt"
 
-/usr/bin/python3 - "$out/device.txt" "$out/desktop.txt" <<'PY' || status=1
+"$python" - "$out/device.txt" "$out/desktop.txt" <<'PY' || status=1
 import sys
 
 device = open(sys.argv[1]).read().splitlines()

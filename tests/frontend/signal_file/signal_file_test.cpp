@@ -2,7 +2,7 @@
 // memory, the pass's hand-over to the sequential reader, and the rules that
 // must not depend on the thread count (read errors, appended lines).
 // Whole reports, threaded against sequential, are compared byte for byte by
-// run_parallel_pass_tests.py.
+// test_parallel_pass.py.
 #include "signal_file/block_cutter.h"
 #include "signal_file/block_lines.h"
 #include "signal_file/block_output.h"

@@ -1,23 +1,23 @@
-#!/usr/bin/python3
 """The threaded signal pass against the sequential one, byte for byte.
-
-    run_parallel_pass_tests.py EMULATOR KNOWLEDGE
 
 Every signal file is generated here from fixed seeds. Each is classified
 with OMBREL_THREADS=1 (the sequential pass), then with several thread counts
 and block sizes down to one byte (OMBREL_TEST_BLOCK_BYTES), so that block
 boundaries fall on every line and inside long ones; standard output, standard
 error and the exit status must be identical. The whole file and windows whose
-ends fall anywhere are tried. The last line printed is "N passed, N failed".
+ends fall anywhere are tried.
 """
-import os
 import random
-import subprocess
-import sys
-import tempfile
+
+import pytest
+
+from conftest import CLI_DATA
+
+pytestmark = pytest.mark.native
 
 SETTINGS = [("2", "1"), ("3", "7"), ("2", "130"), ("4", "700"), ("2", "4096"), ("3", None)]
 TIMEOUT = 120
+KNOWLEDGE = CLI_DATA / "k23.bin"
 
 
 def value_text(rng):
@@ -114,43 +114,36 @@ def windows(data, rng):
     return chosen
 
 
-def main():
-    emulator, knowledge = sys.argv[1], sys.argv[2]
-    passed = failed = 0
+def cases():
+    """(name, bytes, windows) of every file, its windows drawn in turn from one seed."""
     rng = random.Random(7)
-    base_env = dict(os.environ)
-    for name in ("OMBREL_THREADS", "OMBREL_TEST_BLOCK_BYTES"):
-        base_env.pop(name, None)
-    with tempfile.TemporaryDirectory() as directory:
-        for name, data in files():
-            path = os.path.join(directory, name + ".csv")
-            with open(path, "wb") as f:
-                f.write(data)
-            for window in windows(data, rng):
-                args = [emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", path] + window
-
-                def run(threads, block):
-                    env = dict(base_env, OMBREL_THREADS=threads)
-                    if block is not None:
-                        env["OMBREL_TEST_BLOCK_BYTES"] = block
-                    p = subprocess.run(args, capture_output=True, timeout=TIMEOUT, env=env)
-                    return p.returncode, p.stdout, p.stderr
-
-                expected = run("1", None)
-                for threads, block in SETTINGS:
-                    got = run(threads, block)
-                    label = "%s %s threads=%s block=%s" % (name, " ".join(window), threads, block)
-                    if got != expected:
-                        failed += 1
-                        print("FAIL %s: status %d/%d, stdout %d/%d bytes, first difference at %d" % (
-                            label, got[0], expected[0], len(got[1]), len(expected[1]),
-                            next((k for k, (a, b) in enumerate(zip(got[1], expected[1])) if a != b),
-                                 min(len(got[1]), len(expected[1])))))
-                    else:
-                        passed += 1
-    print("%d passed, %d failed" % (passed, failed))
-    return 1 if failed else 0
+    return [(name, data, windows(data, rng)) for name, data in files()]
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+CASES = cases()
+
+
+@pytest.mark.parametrize("name, data, chosen", CASES, ids=[c[0] for c in CASES])
+def test_threads_give_sequential_output(emulator, tmp_path, monkeypatch, name, data, chosen):
+    path = tmp_path / (name + ".csv")
+    path.write_bytes(data)
+    monkeypatch.delenv("OMBREL_TEST_BLOCK_BYTES", raising=False)
+    differences = []
+    for window in chosen:
+        def run(threads, block):
+            env = {"OMBREL_THREADS": threads}
+            if block is not None:
+                env["OMBREL_TEST_BLOCK_BYTES"] = block
+            done = emulator.classify_file(KNOWLEDGE, path, *window, env=env, timeout=TIMEOUT)
+            return done.returncode, done.stdout, done.stderr
+
+        expected = run("1", None)
+        for threads, block in SETTINGS:
+            got = run(threads, block)
+            if got != expected:
+                differences.append("%s threads=%s block=%s: status %d/%d, stdout %d/%d bytes, first difference at %d"
+                                   % (" ".join(window), threads, block, got[0], expected[0], len(got[1]),
+                                      len(expected[1]),
+                                      next((k for k, (a, b) in enumerate(zip(got[1], expected[1])) if a != b),
+                                           min(len(got[1]), len(expected[1])))))
+    assert not differences, "\n".join(differences)

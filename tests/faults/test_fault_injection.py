@@ -1,7 +1,4 @@
-#!/usr/bin/python3
 """Runs ombrel_emulator with system calls made to fail, one at a time.
-
-Usage: run_fault_injection.py EMULATOR KNOWLEDGE
 
 strace's fault injection makes the K-th call of one system call fail, for
 every K from the program's first call on its own files to the last call of
@@ -24,6 +21,7 @@ limits where the threads or their blocks cannot be had must give the whole
 report or an error block, never a partial report with exit 0.  The reads
 fail at every call on one thread and on two; thread creation fails; invalid
 thread settings, FIFOs and a warning that cannot be written are refused.
+Needs strace (Debian package strace); ctest runs it on Release builds only.
 """
 
 import os
@@ -33,9 +31,14 @@ import resource
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
+
+import pytest
+
+from conftest import CLI_DATA
+
+pytestmark = pytest.mark.native
 
 TIMEOUT = 60
 WRITE_FAILURE = b"ombrel_emulator: could not write the report to standard output\n"
@@ -44,15 +47,18 @@ ERRORS = {"read": ("EIO",), "write": ("EIO", "ENOSPC"), "openat": ("ENOENT", "EA
 
 
 class Failures:
+    """The failed checks of a test's many runs, reported together."""
     def __init__(self):
-        self.count = 0
+        self.messages = []
         self.runs = 0
 
     def check(self, condition, what):
         if not condition:
-            self.count += 1
-            if self.count <= 30:
-                print("FAIL " + what)
+            self.messages.append(what)
+
+    def assert_none(self):
+        assert not self.messages, "%d of %d runs failed:\n%s" % (len(self.messages), self.runs,
+                                                                "\n".join(self.messages[:30]))
 
 
 def run(command, stdin=None, env=None, preexec=None):
@@ -87,34 +93,34 @@ def traced_calls(emulator_command, files, workdir, env=None):
     return calls
 
 
-def inject_all(emulator_command, files, clean, workdir, failures, label, env=None):
+def inject_all(emulator_command, files, clean, workdir, failures, label, name, env=None):
     calls = traced_calls(emulator_command, files, workdir, env)
-    for name, errors in ERRORS.items():
-        seen = calls.get(name, [])
-        if name == "write":
-            first = 1          # every write of the program is its own
-        elif True in seen:
-            first = seen.index(True) + 1
-        else:
-            continue
-        for number in range(first, len(seen) + 2):
-            for error in errors:
-                command = ["strace", "-o", "/dev/null", "-e", "trace=" + name,
-                           "-e", "inject=%s:error=%s:when=%d" % (name, error, number)] + emulator_command
-                status, stdout, stderr = run(command, env=env)
-                failures.runs += 1
-                what = "%s: %s %s call %d: exit %d, stderr %r" % (label, name, error, number, status, stderr[:200])
-                failures.check(status in (0, 1), what + " (killed or unexpected status)")
-                # The knowledge is sound: refusing it as one that does not
-                # match would pass a failed call off as a verdict on it.
-                failures.check(b"do not match" not in stdout, what + " (knowledge refused as not matching)")
-                if status == 0:
-                    failures.check(stdout == clean and stderr == b"", what + " (exit 0 with other output)")
-                elif stderr == WRITE_FAILURE:
-                    failures.check(name == "write", what + " (write failure without a failed write)")
-                else:
-                    failures.check(stderr == b"" and ends_with_error_block(stdout, clean),
-                                   what + " (no error block at the end)")
+    errors = ERRORS[name]
+    seen = calls.get(name, [])
+    if name == "write":
+        first = 1          # every write of the program is its own
+    elif True in seen:
+        first = seen.index(True) + 1
+    else:
+        pytest.skip("the program makes no %s call on its files here" % name)
+    for number in range(first, len(seen) + 2):
+        for error in errors:
+            command = ["strace", "-o", "/dev/null", "-e", "trace=" + name,
+                       "-e", "inject=%s:error=%s:when=%d" % (name, error, number)] + emulator_command
+            status, stdout, stderr = run(command, env=env)
+            failures.runs += 1
+            what = "%s: %s %s call %d: exit %d, stderr %r" % (label, name, error, number, status, stderr[:200])
+            failures.check(status in (0, 1), what + " (killed or unexpected status)")
+            # The knowledge is sound: refusing it as one that does not
+            # match would pass a failed call off as a verdict on it.
+            failures.check(b"do not match" not in stdout, what + " (knowledge refused as not matching)")
+            if status == 0:
+                failures.check(stdout == clean and stderr == b"", what + " (exit 0 with other output)")
+            elif stderr == WRITE_FAILURE:
+                failures.check(name == "write", what + " (write failure without a failed write)")
+            else:
+                failures.check(stderr == b"" and ends_with_error_block(stdout, clean),
+                               what + " (no error block at the end)")
 
 
 def stopped_run(emulator_command, call, number, change, env=None):
@@ -171,8 +177,8 @@ def own_reads(command, signals, workdir, env):
     return count, run
 
 
-def changing_files(emulator, knowledge, signals, clean, workdir, failures):
-    """The line count's own stream, then the reading, alike on one thread and on two."""
+def changing_files(emulator, knowledge, signals, clean, workdir, failures, threads):
+    """The line count's own stream, then the reading, on `threads` threads."""
     command = [emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", signals]
     with open(signals, "rb") as f:
         original = f.read()
@@ -197,38 +203,37 @@ def changing_files(emulator, knowledge, signals, clean, workdir, failures):
 
     header_end = clean.index(b"\t\"results\": [\n") + len(b"\t\"results\": [\n")
     run_out = b"Error: incompatibility between required and number of data in file"
-    for threads in ("1", "2"):
-        env = dict(os.environ, OMBREL_THREADS=threads)
-        calls = traced_calls(command, [signals], workdir, env)
-        count_close = calls["close"].index(True) + 1           # the line count's stream
-        seeks = [i + 1 for i, own in enumerate(calls["lseek"]) if own]
-        count_reads, run_reads = own_reads(command, signals, workdir, env)
-        # With threads the lines are counted as they are read: there is no
-        # count of its own to stop in.
-        during_count = [("shrunk during the count", "read", count_reads[0], shrink)] if count_reads else []
-        for name, call, number, change in during_count + [
-                                           ("shrunk after the count", "close", count_close, shrink),
-                                           ("shrunk while read", "read", run_reads[0], shrink),
-                                           ("grown after the count", "close", count_close, grow),
-                                           ("grown while read", "read", run_reads[0], grow),
-                                           ("replaced before the count", "lseek", seeks[-1], replace)]:
-            restore()
-            stopped, status, stdout, stderr = stopped_run(command, call, number, change, env)
-            failures.runs += 1
-            what = "%s threads, %s: exit %d, stderr %r, output ends %r" % (threads, name, status, stderr[:200],
-                                                                          stdout[-120:])
-            failures.check(stopped, what + ": the program never stopped")
-            if name == "shrunk during the count":
-                failures.check(status == 1 and stderr == b"" and stdout.startswith(run_out), what)
-            elif name.startswith("shrunk"):
-                failures.check(status == 1 and stderr == b"" and stdout.startswith(clean[:header_end]) and
-                               run_out in stdout, what)
-            elif name.startswith("grown"):
-                failures.check(status == 0 and stdout == clean and stderr == b"", what)
-            else:
-                failures.check(status == 1 and stderr == b"" and
-                               stdout == b"Error: could not open file !\nCheck path of file and/or name of file is correct.\n",
-                               what)
+    env = dict(os.environ, OMBREL_THREADS=threads)
+    calls = traced_calls(command, [signals], workdir, env)
+    count_close = calls["close"].index(True) + 1           # the line count's stream
+    seeks = [i + 1 for i, own in enumerate(calls["lseek"]) if own]
+    count_reads, run_reads = own_reads(command, signals, workdir, env)
+    # With threads the lines are counted as they are read: there is no
+    # count of its own to stop in.
+    during_count = [("shrunk during the count", "read", count_reads[0], shrink)] if count_reads else []
+    for name, call, number, change in during_count + [
+                                       ("shrunk after the count", "close", count_close, shrink),
+                                       ("shrunk while read", "read", run_reads[0], shrink),
+                                       ("grown after the count", "close", count_close, grow),
+                                       ("grown while read", "read", run_reads[0], grow),
+                                       ("replaced before the count", "lseek", seeks[-1], replace)]:
+        restore()
+        stopped, status, stdout, stderr = stopped_run(command, call, number, change, env)
+        failures.runs += 1
+        what = "%s threads, %s: exit %d, stderr %r, output ends %r" % (threads, name, status, stderr[:200],
+                                                                      stdout[-120:])
+        failures.check(stopped, what + ": the program never stopped")
+        if name == "shrunk during the count":
+            failures.check(status == 1 and stderr == b"" and stdout.startswith(run_out), what)
+        elif name.startswith("shrunk"):
+            failures.check(status == 1 and stderr == b"" and stdout.startswith(clean[:header_end]) and
+                           run_out in stdout, what)
+        elif name.startswith("grown"):
+            failures.check(status == 0 and stdout == clean and stderr == b"", what)
+        else:
+            failures.check(status == 1 and stderr == b"" and
+                           stdout == b"Error: could not open file !\nCheck path of file and/or name of file is correct.\n",
+                           what)
     restore()
 
 
@@ -334,46 +339,65 @@ def memory_sweep(emulator, knowledge, signals, clean_file, failures):
     failures.check(0 in statuses, "no address-space limit let the two-thread run through")
 
 
-def main():
-    if len(sys.argv) != 3:
-        print(__doc__)
-        return 2
-    emulator, knowledge = (os.path.abspath(word) for word in sys.argv[1:])
-    if shutil.which("strace") is None:
-        print("strace is missing (Debian package strace)")
-        return 1
-    failures = Failures()
-    with tempfile.TemporaryDirectory() as workdir:
-        # Several blocks of every reader: the line count's, the signal
-        # stream's and the knowledge stream's.
-        signals = os.path.join(workdir, "signals.csv")
-        rng = random.Random(14)
-        with open(signals, "w", encoding="ascii") as f:
-            for _ in range(6000):
-                f.write(",".join("%.2f" % rng.uniform(-120, 120) for _ in range(64)) + "\n")
-        commands = {
-            "whole file, one thread": ["--file", signals],
-            "whole file, two threads": ["--file", signals],
-            "window": ["--file", signals, "--begin", "2", "--end", "5999"],
-            "array": ["--array", "1", "2", "3"],
-        }
-        clean_file = None
-        for label, words in commands.items():
-            command = [emulator, "ombr_classification", "--knowledge_path", knowledge] + words
-            # A read error gives the same outcome on one thread and on two.
-            env = dict(os.environ, OMBREL_THREADS="1" if "one thread" in label else "2")
-            status, clean, stderr = run(command, env=env)
-            failures.check(status == 0 and stderr == b"", "%s: clean run exit %d, stderr %r" % (label, status, stderr))
-            if label.startswith("whole file"):
-                clean_file = clean
-            inject_all(command, [knowledge, signals], clean, workdir, failures, label, env)
-        changing_files(emulator, knowledge, signals, clean_file, workdir, failures)
-        threads_refused(emulator, knowledge, signals, clean_file, failures)
-        other_kinds_of_file(emulator, knowledge, signals, workdir, failures)
-        memory_sweep(emulator, knowledge, signals, clean_file, failures)
-    print("%d runs, %d failed" % (failures.runs, failures.count))
-    return 1 if failures.count else 0
+COMMANDS = {
+    "whole file, one thread": ["--file", "SIGNALS"],
+    "whole file, two threads": ["--file", "SIGNALS"],
+    "window": ["--file", "SIGNALS", "--begin", "2", "--end", "5999"],
+    "array": ["--array", "1", "2", "3"],
+}
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+@pytest.fixture(scope="module")
+def setup(emulator, tmp_path_factory):
+    """(emulator, knowledge, signals, the whole file's clean report)."""
+    assert shutil.which("strace"), "strace is missing (Debian package strace)"
+    # Several blocks of every reader: the line count's, the signal stream's
+    # and the knowledge stream's.
+    signals = str(tmp_path_factory.mktemp("faults") / "signals.csv")
+    rng = random.Random(14)
+    with open(signals, "w", encoding="ascii") as f:
+        for _ in range(6000):
+            f.write(",".join("%.2f" % rng.uniform(-120, 120) for _ in range(64)) + "\n")
+    knowledge = str(CLI_DATA / "k23.bin")
+    clean = run([emulator.path, "ombr_classification", "--knowledge_path", knowledge, "--file", signals])[1]
+    return emulator.path, knowledge, signals, clean
+
+
+@pytest.fixture
+def failures():
+    found = Failures()
+    yield found
+    found.assert_none()
+
+
+@pytest.mark.parametrize("call", list(ERRORS))
+@pytest.mark.parametrize("label", list(COMMANDS))
+def test_failing_call(setup, tmp_path, failures, label, call):
+    emulator, knowledge, signals, _ = setup
+    command = [emulator, "ombr_classification", "--knowledge_path", knowledge] + \
+        [signals if word == "SIGNALS" else word for word in COMMANDS[label]]
+    # A read error gives the same outcome on one thread and on two.
+    env = dict(os.environ, OMBREL_THREADS="1" if "one thread" in label else "2")
+    status, clean, stderr = run(command, env=env)
+    assert status == 0 and stderr == b""
+    inject_all(command, [knowledge, signals], clean, str(tmp_path), failures, label, call, env)
+
+
+@pytest.mark.parametrize("threads", ["1", "2"])
+def test_signal_file_changes(setup, tmp_path, failures, threads):
+    emulator, knowledge, signals, _ = setup
+    signals = shutil.copy(signals, tmp_path / "signals.csv")
+    clean = run([emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", signals])[1]
+    changing_files(emulator, knowledge, str(signals), clean, str(tmp_path), failures, threads)
+
+
+def test_threads_refused(setup, failures):
+    threads_refused(*setup, failures)
+
+
+def test_other_kinds_of_file(setup, tmp_path, failures):
+    other_kinds_of_file(*setup[:3], str(tmp_path), failures)
+
+
+def test_address_space_limits(setup, failures):
+    memory_sweep(*setup, failures)
