@@ -109,8 +109,8 @@
   const keys = {};
   const columns = [{ key: "line", title: "Line" }];
   if (labels) columns.push({ key: "truth", title: "True" });
-  columns.push({ key: "given", title: comparing ? "Given (K)" : "Given" });
-  if (comparing) columns.push({ key: "given2", title: "Given (K2)" });
+  columns.push({ key: "given", title: comparing ? "Classified as (K)" : "Classified as" });
+  if (comparing) columns.push({ key: "given2", title: "Classified as (K2)" });
   // A first click sorts the probabilities and changes highest first, the
   // rest (the margin too: the closest calls) lowest first.
   for (let k = 0; k < 4; k++) columns.push({ key: "p" + k, title: names[k], highFirst: true });
@@ -186,7 +186,7 @@
     knowledge.push(["Library id", el("code", null, D.library_id)]);
     const run = [["Signals", (s.path === null ? "(an array)" : s.path) + (s.line_count === null ? "" : " \u2014 " + count(s.line_count) + " lines")],
       ["Window", s.window === null ? "no signal" : "lines " + count(s.window[0]) + " to " + count(s.window[1]) + ", " + count(n) + " signals"],
-      ["Labels", labels ? "given" : "not given: no accuracy, the classes given are shown"],
+      ["Labels", labels ? "from the labels file" : "none: no accuracy, the classes chosen are shown"],
       ["Date", D.date],
       ["Traces", D.trace_rule]];
     return el("header", null, el("h1", null, "Evaluation report"), el("div", { class: "grid" }, facts(knowledge), facts(run)),
@@ -225,8 +225,8 @@
           el("td", null, count(counts[k])), el("td", null, n ? pct(counts[k] / n) : "\u2013"),
           el("td", null, counts[k] ? (sums[k] / counts[k]).toFixed(4) : "\u2013")));
       }
-      section.append(el("p", { class: "muted" }, "No labels: the distribution of the classes given."),
-        el("table", { id: "distribution" }, el("thead", null, el("tr", null, el("th", null, "Class given"), el("th", null, "Signals"),
+      section.append(el("p", { class: "muted" }, "No labels: how many signals are classified as each class."),
+        el("table", { id: "distribution" }, el("thead", null, el("tr", null, el("th", null, "Classified as"), el("th", null, "Signals"),
           el("th", null, "Share"), el("th", null, "Mean winning probability"))), body));
       return section;
     }
@@ -236,7 +236,7 @@
         el("td", null, s.f1[k].toFixed(4)), el("td", null, count(s.support[k]))));
     }
     const cm = s.confusion_matrix;
-    const matrix = matrixTable("confusion", "true", "given", (t, g) => {
+    const matrix = matrixTable("confusion", "true", "classified as", (t, g) => {
       const total = cm[t].reduce((x, y) => x + y, 0);
       return cellButton(cm[t][g], total, t === g, () => setFilter({ truth: t + 1, given: g + 1 }),
         { "data-true": t + 1, "data-given": g + 1, "data-count": cm[t][g], title: "show these signals" });
@@ -311,11 +311,11 @@
       svg("text", { x: W - R, y: H - 6, "text-anchor": "end" }, "1"), svg("text", { x: L - 4, y: T + 8, "text-anchor": "end" }, String(top)),
       svg("text", { x: L - 4, y: H - B, "text-anchor": "end" }, "0"));
     const total = right.reduce((x, y) => x + y, 0) + wrong.reduce((x, y) => x + y, 0);
-    return el("figure", { style: "margin: 0" }, el("h3", null, "Given " + names[k] + " (" + count(total) + ")"), s);
+    return el("figure", { style: "margin: 0" }, el("h3", null, "Classified as " + names[k] + " (" + count(total) + ")"), s);
   }
 
   function histograms() {
-    const legend = el("p", { class: "muted" }, "The winning probability of the signals given each class" + (comparing ? " under K" : "") + ":");
+    const legend = el("p", { class: "muted" }, "The winning probability of the signals classified as each class" + (comparing ? " under K" : "") + ":");
     if (labels) {
       legend.append(el("span", { class: "legend", style: "background: var(--right)" }), "right",
         el("span", { class: "legend", style: "background: var(--wrong)" }), "wrong");
@@ -357,8 +357,8 @@
   function describe() {
     const parts = [];
     if (filter.truth) parts.push("true " + names[filter.truth - 1]);
-    if (filter.given) parts.push("given " + names[filter.given - 1] + (comparing ? " under K" : ""));
-    if (filter.given2) parts.push("given " + names[filter.given2 - 1] + " under K2");
+    if (filter.given) parts.push("classified as " + names[filter.given - 1] + (comparing ? " under K" : ""));
+    if (filter.given2) parts.push("classified as " + names[filter.given2 - 1] + " under K2");
     if (filter.wrong) parts.push("wrong");
     if (filter.changed) parts.push("changed class");
     if (filter.traced) parts.push("traced");
@@ -371,8 +371,8 @@
   function signalTable() {
     const controls = el("div", { class: "controls" });
     if (labels) controls.append(classSelect("filter-true", "True ", "truth"));
-    controls.append(classSelect("filter-given", comparing ? "Given (K) " : "Given ", "given"));
-    if (comparing) controls.append(classSelect("filter-given2", "Given (K2) ", "given2"));
+    controls.append(classSelect("filter-given", comparing ? "Classified as (K) " : "Classified as ", "given"));
+    if (comparing) controls.append(classSelect("filter-given2", "Classified as (K2) ", "given2"));
     if (labels) controls.append(checkbox("filter-wrong", " wrong only", "wrong"));
     if (comparing) controls.append(checkbox("filter-changed", " changed only", "changed"));
     controls.append(checkbox("filter-traced", " traced only", "traced"));
