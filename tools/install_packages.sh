@@ -4,7 +4,7 @@
 # packages the project needs on a fresh machine.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev python3-numpy python3-onnx python3-sklearn
+packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev python3-numpy python3-onnx python3-sklearn python3-torch
           pybind11-dev python3-pybind11 python3-dev python3-matplotlib python3-dask python3-distributed clang-14 libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev file pkgconf
           gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-dev qemu-system-arm newlib-source

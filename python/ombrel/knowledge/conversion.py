@@ -66,7 +66,9 @@ def check_classes(classes: int, pad_classes: bool) -> None:
                              "2 or 3)" % (CLASS_COUNT, option))
     if classes > CLASS_COUNT or (classes < CLASS_COUNT and not pad_classes):
         raise KnowledgeError("the model has %d classes; the library classifies into %d "
-                             "(use %s for 2 or 3)" % (classes, CLASS_COUNT, option))
+                             "(use %s for 2 or 3)%s" % (
+                                 classes, CLASS_COUNT, option, ": give the output layer at most "
+                                 "%d units" % CLASS_COUNT if classes > CLASS_COUNT else ""))
 
 
 def _vector(value: Optional[ArrayLike], default: float, name: str) -> np.ndarray:

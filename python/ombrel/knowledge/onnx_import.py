@@ -515,9 +515,9 @@ class _Chain:
                                      "the model ends after its tanh units" if node is None
                                      else _label(node) + ": comes after the tanh units"))
         V, c = self.dense(node, "output layer", self.width)
-        check_classes(V.shape[1], pad_classes=True)      # padding is decided by the caller
         self.width = V.shape[1]
-        self.finish()
+        self.finish()     # first: a dense layer after this one makes it a hidden layer, not the output
+        check_classes(V.shape[1], pad_classes=True)      # padding is decided by the caller
         return SourceModel(means, scales, W, b, V, c, self.steps, self.description, self.notes)
 
     def finish(self) -> None:
