@@ -2,8 +2,8 @@
 confusion matrix, histograms, a signal table and the library's trace of each
 signal it can open; with a second knowledge, the comparison of the two.
 
-Everything the page needs is inline (report_page.css, report_page.js and the
-data as JSON), so it opens from file:// with no network. The arrays travel as
+Everything the page needs is inline (report_page.css, the script's parts
+and the data as JSON), so it opens from file:// with no network. The arrays travel as
 base64 of their little-endian bytes: the page shows the library's float32
 values, not a decimal rounding of them, and a 100,000-signal page stays a few
 megabytes before its traces.
@@ -180,6 +180,20 @@ def _asset(name):
         return f.read()
 
 
+# The page's script, by concern, joined in this order into one strict-mode
+# closure: each part may use what the parts before it declare, and the last
+# draws the page.
+SCRIPT_PARTS = ("report_page_data.js", "report_page_charts.js", "report_page_table.js",
+                "report_page_views.js")
+
+
+def page_script():
+    """The page's one script: its parts inside one closure, so that no name
+    reaches the page's global scope."""
+    return ('"use strict";\n(function () {\n%s})();\n'
+            % "".join("// %s\n%s" % (name, _asset(name)) for name in SCRIPT_PARTS))
+
+
 def render(data):
     """The page's HTML text."""
     title = "Evaluation of %s" % (data["runs"][0]["knowledge"]["path"] or "a knowledge")
@@ -190,7 +204,7 @@ def render(data):
             "<main id=\"report\"></main>\n"
             "<script type=\"application/json\" id=\"report-data\">%s</script>\n"
             "<script>\n%s</script>\n</body>\n</html>\n"
-            % (html.escape(title), _asset("report_page.css"), _script_json(data), _asset("report_page.js")))
+            % (html.escape(title), _asset("report_page.css"), _script_json(data), page_script()))
 
 
 def classify(classifier, X):
