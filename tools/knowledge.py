@@ -21,7 +21,7 @@ sys.path.append(os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__f
 
 from ombrel.knowledge import *  # noqa: E402,F401,F403
 from ombrel.knowledge import pack, write_bytes  # noqa: E402
-from ombrel.knowledge.command import main as _main  # noqa: E402
+from ombrel.commands.knowledge_command import main as _main  # noqa: E402
 from ombrel.knowledge.inspection import _fmt  # noqa: E402,F401
 
 

@@ -24,7 +24,7 @@ _EXPORTS = {
     "read_signals": ".signals",
     "Evaluation": ".evaluation",
     "evaluate": ".evaluation",
-    "write_html_report": ".report_html",
+    "write_html_report": ".report",
 }
 
 __all__ = sorted(_EXPORTS)

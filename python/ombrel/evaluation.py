@@ -95,8 +95,8 @@ class Evaluation:
         (float32 (n, 64)) are the knowledge and signals it scored, labels its
         true class ids; they must give its confusion matrix. options: lines,
         compare (a second Classifier), knowledge_path, compare_path,
-        signals_path, command (see ombrel.report_html.write_html_report)."""
-        from .report_html import write_html_report
+        signals_path, command (see ombrel.report.write_html_report)."""
+        from .report import write_html_report
         again = evaluate(classifier.predict(X), labels)
         if not np.array_equal(again.confusion_matrix, self.confusion_matrix):
             raise ValueError("this classifier, these signals and labels give another confusion matrix "

@@ -15,6 +15,7 @@ from onnx import TensorProto, helper, numpy_helper
 
 import ombrel
 from ombrel import knowledge
+from ombrel.commands.knowledge_command import main as knowledge_command
 import onnx_models as om
 
 EPS = 1e-5
@@ -153,7 +154,7 @@ def run_import(tmp_path, model, *options):
     path.write_bytes(model.SerializeToString())
     out, err = io.StringIO(), io.StringIO()
     with contextlib.redirect_stdout(out), contextlib.redirect_stderr(err):
-        status = knowledge.main(["import", str(path), str(tmp_path / "k.bin"), *map(str, options)])
+        status = knowledge_command(["import", str(path), str(tmp_path / "k.bin"), *map(str, options)])
     return status, out.getvalue(), err.getvalue()
 
 

@@ -13,6 +13,8 @@ import pytest
 from onnx import helper, numpy_helper
 
 from ombrel import knowledge
+from ombrel.checks.import_check import check
+from ombrel.commands.knowledge_command import main as knowledge_command
 import onnx_models as om
 
 
@@ -25,7 +27,7 @@ def run_import(tmp_path):
         out, err = io.StringIO(), io.StringIO()
         target = str(tmp_path / "k.bin")
         with contextlib.redirect_stdout(out), contextlib.redirect_stderr(err):
-            status = knowledge.main(["import", path, target, *options])
+            status = knowledge_command(["import", path, target, *options])
         return status, out.getvalue(), err.getvalue(), target
     return run
 
@@ -87,7 +89,7 @@ def test_a_wrong_knowledge_fails_the_check():
     x = np.float32(net["mean"] + net["std"] * np.random.default_rng(1).normal(size=(100, 64)))
     floats = knowledge.from_arrays(means=other["mean"], stds=other["std"], hidden_weights=other["W"],
                                    hidden_biases=other["b"], output_weights=other["V"], output_biases=other["c"])
-    result = knowledge.check(floats, om.reference(net, np.float64(x)), x, list(range(1, 101)))
+    result = check(floats, om.reference(net, np.float64(x)), x, list(range(1, 101)))
     assert not result.passed
     assert "FAILED" in result.lines()[-1]
 

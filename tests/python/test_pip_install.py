@@ -18,7 +18,7 @@ CLASSIFY = """
 import sys, numpy as np, ombrel._classifier, ombrel
 print(ombrel._classifier.__file__, file=sys.stderr)
 import importlib.resources as files
-assert all((files.files("ombrel") / name).is_file() for name in ("report_page_data.js", "report_page_views.js", "report_page.css"))
+assert all((files.files("ombrel.report") / name).is_file() for name in ("report_page_data.js", "report_page_views.js", "report_page.css"))
 X = np.loadtxt(sys.argv[1], delimiter=",", dtype=np.float32, ndmin=2)
 ids, p = ombrel.Classifier(sys.argv[2]).classify(X)
 np.save(sys.argv[3], p)

@@ -10,7 +10,7 @@ import numpy as np
 import pytest
 
 import ombrel
-from ombrel import report_html
+from ombrel import report
 from conftest import EMG
 
 
@@ -25,7 +25,7 @@ def test_page_is_self_contained_and_its_data_inert(tmp_path):
     X, lines = X[:50], lines[:50]
     names = ["</script><script>alert(1)</script>", "<!--", "a&amp;b", "\u00e9\u2028"]
     path = tmp_path / "r.html"
-    report_html.write_html_report(path, classifier, X, labels=np.full(50, 2), lines=lines, compare=classifier,
+    report.write_html_report(path, classifier, X, labels=np.full(50, 2), lines=lines, compare=classifier,
                                   class_names=names, signals_path=str(EMG / "signals.csv"), command="<cmd>")
     text = path.read_text(encoding="utf-8")
     # Two scripts (the data, the page's); nothing fetched; the one address
@@ -44,12 +44,12 @@ def test_page_is_self_contained_and_its_data_inert(tmp_path):
 def test_traces_beyond_the_limit_are_the_notable_ones_and_a_sample():
     notable = np.zeros(1000, bool)
     notable[::7] = True                                      # 143 notable signals
-    everything, rule = report_html.traced_signals(100, None, limit=100)
+    everything, rule = report.traced_signals(100, None, limit=100)
     assert np.array_equal(everything, np.arange(100)) and "all 100" in rule
-    traced, rule = report_html.traced_signals(1000, notable, "wrong", limit=100, most=500, sample=20)
+    traced, rule = report.traced_signals(1000, notable, "wrong", limit=100, most=500, sample=20)
     assert np.isin(np.flatnonzero(notable), traced).all() and traced.size == 143 + 20
     assert np.all(np.diff(traced) > 0) and "143 of the 143 wrong ones" in rule
-    capped, rule = report_html.traced_signals(1000, notable, "wrong", limit=100, most=50, sample=20)
+    capped, rule = report.traced_signals(1000, notable, "wrong", limit=100, most=50, sample=20)
     assert np.isin(capped, np.flatnonzero(notable)).sum() >= 50 and capped.size == 70
     assert "50 of the 143 wrong ones" in rule
 

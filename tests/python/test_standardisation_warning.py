@@ -11,7 +11,7 @@ import numpy as np
 import pytest
 
 from ombrel import knowledge
-from ombrel.knowledge.standardisation_check import standardisation_warning
+from ombrel.checks.standardisation import standardisation_warning
 from support import EMG
 
 

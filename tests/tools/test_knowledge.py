@@ -20,6 +20,7 @@ import pytest
 from conftest import ROOT, random_arrays as arrays
 from ombrel import knowledge
 from ombrel.knowledge.inspection import _fmt
+from ombrel.commands.knowledge_command import main as knowledge_command
 
 TOOL = ROOT / "tools" / "knowledge.py"
 EXPECTED = [4, 1, 64, 0, 0, 2, 0, 0, 100, 0, 0, 4, 0, 0, 0, 1000000, 1, 1, 22]
@@ -41,7 +42,7 @@ def inspect(tmp_path):
         path.write_bytes(data)
         out = io.StringIO()
         with contextlib.redirect_stdout(out):
-            status = knowledge.main(["inspect", str(path)])
+            status = knowledge_command(["inspect", str(path)])
         return status, out.getvalue()
     return run
 
@@ -110,13 +111,13 @@ def test_command_line_write_from_npz_and_json_and_read_back_as_json(tmp_path):
     for source in (npz, js):
         out = tmp_path / (source.name + ".bin")
         with contextlib.redirect_stdout(io.StringIO()):
-            assert knowledge.main(["write", "--from-npz", str(source), str(out)]) == 0
+            assert knowledge_command(["write", "--from-npz", str(source), str(out)]) == 0
         outputs.append(out.read_bytes())
     assert outputs[0] == outputs[1]
     assert outputs[0] == knowledge.pack(**a)
     dump = io.StringIO()
     with contextlib.redirect_stdout(dump):
-        assert knowledge.main(["read", str(out)]) == 0
+        assert knowledge_command(["read", str(out)]) == 0
     obj = json.loads(dump.getvalue())
     np.testing.assert_array_equal(np.float32(obj["hidden_weights"]), np.float32(a["hidden_weights"]))
     assert obj["configuration"] == EXPECTED

@@ -6,12 +6,13 @@ import trained models (ONNX, scikit-learn, or arrays from any framework).
     floats = ombrel.knowledge.from_arrays(hidden_weights=..., ...)
     ombrel.knowledge.write("knowledge.bin", floats)
 
-Command line: python3 -m ombrel.knowledge {write,read,inspect,import}.
+Command line: python3 -m ombrel.knowledge {write,read,inspect,import,export-c}
+(ombrel.commands.knowledge_command). This package is the file format and
+the converters into it; it knows nothing of the compiled engine: the checks
+that classify with it live in ombrel.checks.
 """
 
 from .binary import pack, read, read_bytes, write, write_bytes
-from .check import CheckResult, check, read_signals
-from .command import main
 from .conversion import ConversionWarning, from_arrays
 from .onnx_import import from_onnx
 from .sklearn_import import from_sklearn
@@ -25,8 +26,8 @@ from .run import forward, softmax_decision
 
 __all__ = ["ARRAY_NAMES", "CLASS_COUNT", "CLASS_NAMES", "CONFIGURATION_LENGTH",
            "EXPECTED_CONFIGURATION", "FLOAT", "HEADER_FLOATS", "HIDDEN_CAPACITY", "INPUT_LENGTH",
-           "SOFTMAX_FACTOR", "CheckResult", "ConversionWarning", "Examination", "Knowledge",
-           "KnowledgeError", "byte_size", "check", "examine", "float_count", "format_report",
-           "forward", "main", "from_arrays", "from_onnx", "from_sklearn", "pack", "read", "read_bytes",
-           "read_signals", "sections", "softmax_decision", "unit_count_from", "write",
+           "SOFTMAX_FACTOR", "ConversionWarning", "Examination", "Knowledge",
+           "KnowledgeError", "byte_size", "examine", "float_count", "format_report",
+           "forward", "from_arrays", "from_onnx", "from_sklearn", "pack", "read", "read_bytes",
+           "sections", "softmax_decision", "unit_count_from", "write",
            "write_bytes"]

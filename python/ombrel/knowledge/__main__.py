@@ -1,5 +1,5 @@
 import sys
 
-from .command import main
+from ..commands.knowledge_command import main
 
 sys.exit(main(prog="python3 -m ombrel.knowledge"))

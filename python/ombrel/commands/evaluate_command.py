@@ -20,11 +20,10 @@ import argparse
 import json
 import sys
 import time
-import types
 
 import numpy as np
 
-from .evaluation import CLASS_COUNT, class_names_from, evaluate
+from ..evaluation import CLASS_COUNT, class_names_from, evaluate
 
 # Rows classified between two looks at the clock.
 BLOCK = 1 << 16
@@ -73,7 +72,7 @@ def _write_json(result, path):
 
 def _write_plot(result, class_ids, probabilities, labels, path):
     try:
-        from .evaluation_plot import plot_evaluation
+        from ..report.plot import plot_evaluation
     except ImportError as error:
         raise OSError(None, "--plot needs matplotlib (%s); install python3-matplotlib" % error) from None
     plot_evaluation(result, class_ids, probabilities, labels, path)
@@ -98,7 +97,7 @@ def command_line(argv):
 
 
 def _write_html(path, X, runs, labels, lines, signals_path, names, command):
-    from .report_html import Run, write_runs
+    from ..report import Run, write_runs
     write_runs(path, X, [Run(*run) for run in runs], labels, lines=lines, signals_path=signals_path,
                class_names=names, command=command)
 
@@ -119,7 +118,7 @@ def write_outputs(outputs):
 
 
 def _warn_unless_standardised(classifier, X, path):
-    from .knowledge.standardisation_check import IMPORT_FIX, standardisation_warning
+    from ..checks.standardisation import IMPORT_FIX, standardisation_warning
     for line in standardisation_warning(classifier.knowledge_, X, "the signals of %s" % path,
                                         IMPORT_FIX) or ():
         print("warning: " + line, file=sys.stderr)
@@ -165,8 +164,8 @@ def classify_with_progress(classifier, X, started):
 
 
 def main(argv=None):
-    from .classifier import Classifier, KnowledgeError
-    from .signals import SignalFileError, read_signals
+    from ..classifier import Classifier, KnowledgeError
+    from ..signals import SignalFileError, read_signals
 
     parser = argparse.ArgumentParser(prog="python3 -m ombrel.evaluate", description=__doc__.split("\n")[0])
     parser.add_argument("knowledge", help="knowledge file")
@@ -218,7 +217,7 @@ def main(argv=None):
               else "error: %s" % error, file=sys.stderr)
         return 1
     except SignalFileError as error:
-        from .knowledge.check import signal_file_error_line
+        from ..checks.import_check import signal_file_error_line
         print("error: %s" % signal_file_error_line(error), file=sys.stderr)
         return 1
     except (KnowledgeError, ValueError) as error:
@@ -233,15 +232,5 @@ def main(argv=None):
                                              command_line(argv)))])
 
 
-class _CallableModule(types.ModuleType):
-    """After 'import ombrel.evaluate' the name ombrel.evaluate is this module;
-    calling it still evaluates, as the package's evaluate does."""
-
-    def __call__(self, class_ids, labels, class_names=None):
-        return evaluate(class_ids, labels, class_names)
-
-
 if __name__ == "__main__":
     sys.exit(main())
-else:
-    sys.modules[__name__].__class__ = _CallableModule

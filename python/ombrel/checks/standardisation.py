@@ -18,8 +18,8 @@ from typing import Optional, Union
 
 import numpy as np
 
-from .binary import read_bytes
-from .layout import Knowledge
+from ..knowledge.binary import read_bytes
+from ..knowledge.layout import Knowledge
 
 MEAN_LIMIT = 3.0
 SPREAD_RANGE = (0.1, 10.0)

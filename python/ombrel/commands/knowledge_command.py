@@ -11,11 +11,11 @@ from typing import Any, Optional, Sequence
 
 import numpy as np
 
-from . import export_c
-from .binary import read, write, write_bytes, pack
-from .check import check, read_signals
-from .inspection import format_report
-from .layout import ARRAY_NAMES, KnowledgeError
+from ..knowledge import export_c
+from ..knowledge.binary import read, write, write_bytes, pack
+from ..checks.import_check import check, read_signals
+from ..knowledge.inspection import format_report
+from ..knowledge.layout import ARRAY_NAMES, KnowledgeError
 
 
 def _load_arrays(path: str) -> dict[str, Any]:
@@ -146,9 +146,9 @@ def _require_engine() -> None:
 
 
 def _cmd_import(args: argparse.Namespace) -> int:
-    from .conversion import from_arrays
-    from .onnx_import import read_onnx
-    from .standardisation_check import IMPORT_FIX, standardisation_warning
+    from ..knowledge.conversion import from_arrays
+    from ..knowledge.onnx_import import read_onnx
+    from ..checks.standardisation import IMPORT_FIX, standardisation_warning
     if args.check:
         _require_engine()
     if args.stds is not None and args.scales is not None:

@@ -11,7 +11,7 @@ from typing import Any, NamedTuple, Optional, Union
 
 import numpy as np
 
-from .layout import CLASS_COUNT, KnowledgeError
+from ..knowledge.layout import CLASS_COUNT, KnowledgeError
 
 # A class may differ where the source's two best probabilities are this
 # close: float32 rounding of the parameters can swap them.

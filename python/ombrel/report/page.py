@@ -21,7 +21,7 @@ from typing import Optional
 
 import numpy as np
 
-from .evaluation import evaluate
+from ..evaluation import evaluate
 
 # Traces are stored for every signal of a report of up to TRACE_ALL_UP_TO
 # signals. Beyond, for the wrong ones (and, comparing, those that change
@@ -171,7 +171,7 @@ def page_data(X, runs, labels=None, *, lines=None, signals_path=None, class_name
 
 
 def _library_id():
-    from ._engine import engine
+    from .._engine import engine
     return engine().LIBRARY_ID
 
 

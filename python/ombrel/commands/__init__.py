@@ -1,0 +1,3 @@
+"""The command lines: `python3 -m ombrel.knowledge` (knowledge_command) and
+`python3 -m ombrel.evaluate` (evaluate_command). The top layer of the
+package: nothing below imports it."""

@@ -1,0 +1,5 @@
+import sys
+
+from ..commands.evaluate_command import main
+
+sys.exit(main())
