@@ -7,20 +7,9 @@ import numpy as np
 
 from .knowledge import CLASS_COUNT
 from .knowledge import CLASS_NAMES as _NAMES_BY_ID
+from .scoring import confusion_matrix, per_class
 
 CLASS_NAMES = tuple(_NAMES_BY_ID[1:])              # class ids 1 to CLASS_COUNT
-
-
-def _ids(values, what):
-    a = np.asarray(values)
-    if a.ndim != 1 or a.dtype.kind not in "iu":
-        raise ValueError("%s must be a 1-D array of integer class ids, not %s of shape %s"
-                         % (what, a.dtype, a.shape))
-    bad = np.flatnonzero((a < 1) | (a > CLASS_COUNT))
-    if bad.size:
-        raise ValueError("%s: %d at index %d is not a class id 1 to %d"
-                         % (what, a[bad[0]], bad[0], CLASS_COUNT))
-    return a.astype(np.int64)
 
 
 def class_names_from(names):
@@ -35,12 +24,6 @@ def class_names_from(names):
         raise ValueError("give %d non-empty class names, one per class id 1 to %d, not %r"
                          % (CLASS_COUNT, CLASS_COUNT, ",".join(names)))
     return names
-
-
-def _ratio(numerator, denominator):
-    # 0 where nothing was counted, as scikit-learn reports it.
-    return np.divide(numerator, denominator, out=np.zeros(CLASS_COUNT),
-                     where=denominator != 0)
 
 
 @dataclass(frozen=True)
@@ -64,19 +47,19 @@ class Evaluation:
 
     @property
     def support(self) -> np.ndarray:
-        return self.confusion_matrix.sum(axis=1)
+        return per_class(self.confusion_matrix)[3]
 
     @property
     def precision(self) -> np.ndarray:
-        return _ratio(np.diag(self.confusion_matrix), self.confusion_matrix.sum(axis=0))
+        return per_class(self.confusion_matrix)[0]
 
     @property
     def recall(self) -> np.ndarray:
-        return _ratio(np.diag(self.confusion_matrix), self.support)
+        return per_class(self.confusion_matrix)[1]
 
     @property
     def f1(self) -> np.ndarray:
-        return _ratio(2 * self.precision * self.recall, self.precision + self.recall)
+        return per_class(self.confusion_matrix)[2]
 
     def to_dict(self) -> dict:
         return {
@@ -124,11 +107,4 @@ def evaluate(class_ids, labels, class_names=None) -> Evaluation:
     labels (1 to 4), signal by signal. class_names: four names for ids 1 to
     4 (a list, or one string "a,b,c,d"); by default the library's."""
     names = class_names_from(class_names)
-    given = _ids(class_ids, "class_ids")
-    truth = _ids(labels, "labels")
-    if given.shape != truth.shape:
-        raise ValueError("%d class ids for %d labels: give one label per signal"
-                         % (given.size, truth.size))
-    matrix = np.zeros((CLASS_COUNT, CLASS_COUNT), np.int64)
-    np.add.at(matrix, (truth - 1, given - 1), 1)
-    return Evaluation(matrix, names)
+    return Evaluation(confusion_matrix(class_ids, labels), names)

@@ -11,7 +11,8 @@ import numpy as np
 
 from .layout import (CLASS_COUNT, CONFIGURATION_LENGTH, EXPECTED_CONFIGURATION, FLOAT,
                      HEADER_FLOATS, HIDDEN_CAPACITY, INPUT_LENGTH, Knowledge, KnowledgeError,
-                     float_count, sections, unit_count_from)
+                     float_count, loaded_floats, split, unit_count_from)
+from .inspection import examine
 
 ArrayLike = Union[np.ndarray, Sequence[float], Sequence[Sequence[float]]]
 
@@ -75,7 +76,6 @@ def write(path: Union[str, os.PathLike], floats: Union[np.ndarray, bytes]) -> in
     from_arrays return, or packed bytes) and returns its size in bytes.
 
     Refuses, writing nothing, anything the library would not load."""
-    from .inspection import examine
     data = bytes(floats) if isinstance(floats, (bytes, bytearray)) \
         else np.asarray(floats, dtype=np.float32).astype(FLOAT).tobytes()
     ex = examine(data)
@@ -87,41 +87,17 @@ def write(path: Union[str, os.PathLike], floats: Union[np.ndarray, bytes]) -> in
     return write_bytes(path, data)
 
 
-def _floats(data: bytes, count: int) -> np.ndarray:
-    """`count` floats from the start of `data`, as the loader fills its
-    zeroed buffer: missing bytes stay zero (a partial last float keeps the
-    bytes that were there)."""
-    raw = bytearray(4 * count)
-    chunk = data[:4 * count]
-    raw[:len(chunk)] = chunk
-    return np.frombuffer(bytes(raw), dtype=FLOAT)
-
-
-def _split(values: np.ndarray, n: int) -> Knowledge:
-    parts = {name: values[start:start + count] for name, start, count in sections(n)}
-    return Knowledge(
-        means=parts["means"].copy(),
-        scales=parts["scales"].copy(),
-        hidden_weights=parts["hidden weights"].reshape(INPUT_LENGTH, n).copy(),
-        hidden_biases=parts["hidden biases"].copy(),
-        output_weights=parts["output weights"].reshape(n, CLASS_COUNT).copy(),
-        output_biases=parts["output biases"].copy(),
-        configuration=parts["configuration"].copy(),
-        stored_unit_count=float(parts["unit count"][0]),
-    )
-
-
 def read_bytes(data: Union[bytes, np.ndarray]) -> Knowledge:
     """Knowledge from file contents (or a float array), as the library would load it."""
     if isinstance(data, np.ndarray):
         data = data.astype(FLOAT).tobytes()
     if len(data) < 4 * HEADER_FLOATS:
         raise KnowledgeError("%d bytes: too short to hold the unit count" % len(data))
-    stored = _floats(data, HEADER_FLOATS)[HEADER_FLOATS - 1]
+    stored = loaded_floats(data, HEADER_FLOATS)[HEADER_FLOATS - 1]
     n = unit_count_from(stored)
     if n is None:
         raise KnowledgeError("unusable unit count %r" % float(stored))
-    return _split(_floats(data, float_count(n)), n)
+    return split(loaded_floats(data, float_count(n)), n)
 
 
 def read(path: Union[str, os.PathLike]) -> Knowledge:

@@ -7,9 +7,9 @@ from typing import NamedTuple, Sequence
 
 import numpy as np
 
-from .binary import _floats, _split
 from .layout import (CONFIGURATION_LENGTH, EXPECTED_CONFIGURATION, HEADER_FLOATS,
-                     HIDDEN_CAPACITY, INPUT_LENGTH, byte_size, float_count, sections, unit_count_from)
+                     HIDDEN_CAPACITY, INPUT_LENGTH, byte_size, float_count, loaded_floats, sections,
+                     split, unit_count_from)
 
 
 class Examination(NamedTuple):
@@ -52,13 +52,13 @@ def examine(data: bytes) -> Examination:
                      "(%d bytes, at least %d needed)" % (4 * (HEADER_FLOATS - 1), size, 4 * HEADER_FLOATS))
         return _verdict(lines, reasons)
 
-    stored = _floats(data, HEADER_FLOATS)[HEADER_FLOATS - 1]
+    stored = loaded_floats(data, HEADER_FLOATS)[HEADER_FLOATS - 1]
     n = unit_count_from(stored)
     if n is None:
         reasons.append("unusable unit count")
         lines.append("unit count: stored %s: refused (the library accepts a finite "
                      "count from 0 to %d, truncated toward zero)" % (_fmt(stored), HIDDEN_CAPACITY))
-        header = _floats(data, HEADER_FLOATS)
+        header = loaded_floats(data, HEADER_FLOATS)
         lines.append("sections (float index, byte offset, floats):")
         for name, start, count in sections(0)[:3]:
             lines.append("  %-15s %6d %7d %6d" % (name, start, 4 * start, count))
@@ -77,8 +77,8 @@ def examine(data: bytes) -> Examination:
         lines.append("expected size: %d bytes for %d units: %d extra bytes after the "
                      "knowledge are ignored" % (expected, n, size - expected))
 
-    values = _floats(data, float_count(n))
-    k = _split(values, n)
+    values = loaded_floats(data, float_count(n))
+    k = split(values, n)
     lines.append("sections (float index, byte offset, floats):")
     for name, start, count in sections(n):
         end_byte = 4 * (start + count)

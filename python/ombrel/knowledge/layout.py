@@ -83,3 +83,28 @@ def unit_count_from(stored: float) -> Optional[int]:
     if not math.isfinite(stored) or not -1.0 < stored < HIDDEN_CAPACITY + 1:
         return None
     return int(stored)          # truncation toward zero
+
+
+def loaded_floats(data: bytes, count: int) -> np.ndarray:
+    """`count` floats from the start of `data`, as the loader fills its
+    zeroed buffer: missing bytes stay zero (a partial last float keeps the
+    bytes that were there)."""
+    raw = bytearray(4 * count)
+    chunk = data[:4 * count]
+    raw[:len(chunk)] = chunk
+    return np.frombuffer(bytes(raw), dtype=FLOAT)
+
+
+def split(values: np.ndarray, n: int) -> Knowledge:
+    """The sections of a knowledge's float32 values (float_count(n) of them)."""
+    parts = {name: values[start:start + count] for name, start, count in sections(n)}
+    return Knowledge(
+        means=parts["means"].copy(),
+        scales=parts["scales"].copy(),
+        hidden_weights=parts["hidden weights"].reshape(INPUT_LENGTH, n).copy(),
+        hidden_biases=parts["hidden biases"].copy(),
+        output_weights=parts["output weights"].reshape(n, CLASS_COUNT).copy(),
+        output_biases=parts["output biases"].copy(),
+        configuration=parts["configuration"].copy(),
+        stored_unit_count=float(parts["unit count"][0]),
+    )

@@ -21,7 +21,7 @@ from typing import Optional
 
 import numpy as np
 
-from ..evaluation import evaluate
+from ..scoring import confusion_matrix, per_class
 
 # Traces are stored for every signal of a report of up to TRACE_ALL_UP_TO
 # signals. Beyond, for the wrong ones (and, comparing, those that change
@@ -72,10 +72,12 @@ def _line_count(path):
 
 
 def _summary(class_ids, labels):
-    e = evaluate(class_ids, labels)
-    return {"accuracy": e.accuracy, "correct": e.correct, "signals": e.signals,
-            "precision": e.precision.tolist(), "recall": e.recall.tolist(), "f1": e.f1.tolist(),
-            "support": e.support.tolist(), "confusion_matrix": e.confusion_matrix.tolist()}
+    matrix = confusion_matrix(class_ids, labels)
+    precision, recall, f1, support = per_class(matrix)
+    signals, correct = int(matrix.sum()), int(np.trace(matrix))
+    return {"accuracy": correct / signals if signals else 0.0, "correct": correct, "signals": signals,
+            "precision": precision.tolist(), "recall": recall.tolist(), "f1": f1.tolist(),
+            "support": support.tolist(), "confusion_matrix": matrix.tolist()}
 
 
 def _evenly(indices, most):
