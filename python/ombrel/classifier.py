@@ -9,26 +9,12 @@ from typing import NamedTuple
 import numpy as np
 
 from ._engine import engine
-from .knowledge import (CLASS_COUNT, HEADER_FLOATS, INPUT_LENGTH, KnowledgeError, examine, float_count,
-                        unit_count_from)
+from .knowledge import CLASS_COUNT, INPUT_LENGTH, KnowledgeError, examine
 
 STATUS_SELF_TEST_WARNING = 129
 
 # Engines this process has built: one per Classifier made or unpickled.
 engines_built = 0
-
-
-def knowledge_floats(data: bytes) -> np.ndarray:
-    """The floats the command loads from a knowledge file's bytes: as many as
-    the stored unit count announces (152 + 69 N), those the file lacks left at
-    zero; only the header when there is no usable unit count."""
-    whole = np.frombuffer(data, dtype="<f4", count=len(data) // 4).astype(np.float32)
-    units = unit_count_from(whole[HEADER_FLOATS - 1]) if whole.size >= HEADER_FLOATS else None
-    if units is None:
-        return whole[:HEADER_FLOATS]
-    floats = np.zeros(float_count(units), np.float32)
-    floats[:min(floats.size, whole.size)] = whole[:floats.size]
-    return floats
 
 
 def _refusal(data: bytes, status: int) -> str:
@@ -92,8 +78,11 @@ class Classifier:
             data = array.astype("<f4").tobytes()
             source = "knowledge array"
         global engines_built
-        floats = knowledge_floats(data)
         compiled = engine()
+        floats = compiled.loaded_knowledge(data)
+        if floats is None:
+            # No usable unit count: the command refuses the file before loading it.
+            raise KnowledgeError("%s refused: %s" % (source, _refusal(data, None)))
         try:
             self._engine = compiled.Engine(floats)
         except compiled.KnowledgeRefused as refused:

@@ -2,6 +2,7 @@
 // component for Python. Every classification runs on a copy of the engine's
 // context, so calls from any number of threads share only the read-only
 // knowledge; the GIL is released while they classify.
+#include "classifier.h"
 #include "classifier_context.h"
 #include "error_blocks.h"
 #include "misalignment_warning.h"
@@ -14,6 +15,7 @@
 #include <pybind11/stl.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -106,6 +108,34 @@ struct Engine {
         return stages;
     }
 };
+
+// The floats the command loads from a knowledge file's bytes, by the
+// library's own passes over them (knowledge_size, then knowledge_load): as
+// many as the stored unit count announces, those the bytes lack (a partial
+// last float too) left at zero. None when the bytes end before the unit count
+// or it is unusable: the command refuses such a file before sizing a buffer.
+// The count knowledge_size also records in the library's process-wide record
+// is never read here: every engine classifies through its own context.
+std::optional<py::array_t<float>> loaded_knowledge(const py::bytes& data)
+{
+    const std::string bytes = data;
+    if (bytes.empty()) {
+        return std::nullopt;
+    }
+    std::FILE* file = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
+    if (file == nullptr) {
+        throw std::bad_alloc();
+    }
+    const std::int32_t count = knowledge_size(file);
+    std::optional<py::array_t<float>> floats;
+    if (count > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+        floats.emplace(count);
+        std::memset(floats->mutable_data(), 0, static_cast<std::size_t>(count) * sizeof(float));
+        knowledge_load(file, floats->mutable_data(), count);
+    }
+    std::fclose(file);
+    return floats;
+}
 
 // The command's error block, the signal file's path as its detail.
 std::string failure_message(SignalFileStatus status, const std::string& path)
@@ -255,4 +285,5 @@ PYBIND11_MODULE(_classifier, m)
         .def("classify", &Engine::classify, py::arg("rows"))
         .def("trace", &Engine::trace, py::arg("signal"));
     m.def("read_signals", &read_signals, py::arg("path"), py::arg("begin"), py::arg("end"));
+    m.def("loaded_knowledge", &loaded_knowledge, py::arg("data"));
 }

@@ -3,8 +3,10 @@ import threading
 
 import numpy as np
 import pytest
+from hypothesis import given, settings, strategies as st
 
 import ombrel
+from ombrel import knowledge
 from ombrel import _classifier
 from support import CLI_DATA, EMG, c_loop, random_signals
 
@@ -126,3 +128,26 @@ def test_arrays_read_as_files(clf, X):
         ombrel.Classifier(floats[:-1])
     with pytest.raises(TypeError):
         ombrel.Classifier(floats.astype(np.float64))
+
+
+@settings(max_examples=300, deadline=None)
+@given(units=st.integers(0, 23), stored=st.sampled_from([0.0, 0.5, 0.99, -0.5, -1.0, 23.99, 24.0, np.nan, np.inf]),
+       length=st.integers(0, 4 * 1740), seed=st.integers(0, 2 ** 32 - 1))
+def test_the_engine_loads_bytes_as_the_layout_says(units, stored, length, seed):
+    """The library's own passes (ombrel._classifier.loaded_knowledge) and the
+    file format's reading (ombrel.knowledge) over the same bytes: a knowledge
+    cut anywhere, a partial float included, or run on past its end."""
+    floats = np.random.default_rng(seed).normal(size=knowledge.float_count(units)).astype("<f4")
+    floats[knowledge.HEADER_FLOATS - 1] = units + stored if np.isfinite(stored) and stored >= 0 else stored
+    data = (floats.tobytes() + bytes(range(256)) * 20)[:length]
+    n = (knowledge.unit_count_from(floats[knowledge.HEADER_FLOATS - 1])
+         if length >= 4 * knowledge.HEADER_FLOATS else None)
+    loaded = _classifier.loaded_knowledge(data)
+    if n is None:
+        assert loaded is None
+        return
+    whole = min(length // 4, knowledge.float_count(n))
+    expected = np.zeros(knowledge.float_count(n), "<f4")
+    expected[:whole] = np.frombuffer(data, "<f4", count=whole)
+    np.testing.assert_array_equal(bits(loaded), bits(expected))
+    np.testing.assert_array_equal(bits(knowledge.layout.loaded_floats(data, expected.size)), bits(expected))

@@ -87,10 +87,10 @@ def unit_count_from(stored: float) -> Optional[int]:
 
 def loaded_floats(data: bytes, count: int) -> np.ndarray:
     """`count` floats from the start of `data`, as the loader fills its
-    zeroed buffer: missing bytes stay zero (a partial last float keeps the
-    bytes that were there)."""
+    zeroed buffer: the floats the data lacks stay zero, a partial last float
+    too (the loader copies only whole items)."""
     raw = bytearray(4 * count)
-    chunk = data[:4 * count]
+    chunk = data[:4 * min(count, len(data) // 4)]
     raw[:len(chunk)] = chunk
     return np.frombuffer(bytes(raw), dtype=FLOAT)
 
