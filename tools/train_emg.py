@@ -29,6 +29,9 @@ ROOT = os.path.dirname(TOOLS)
 sys.path.insert(0, TOOLS)
 import knowledge  # noqa: E402
 
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+from numpy_network import forward  # noqa: E402
+
 DATA_DIR = os.path.join(ROOT, "examples", "emg", "data")
 OUT_DIR = os.path.join(ROOT, "examples", "emg")
 FILES = ("0.csv", "1.csv", "2.csv", "3.csv")
@@ -148,8 +151,8 @@ def main(argv=None):
         f.writelines("%d\n" % k for k in hc)
 
     k = knowledge.read(path)
-    _, train_found = knowledge.forward(k, tx)
-    _, found = knowledge.forward(k, hx)
+    _, train_found = forward(k, tx)
+    _, found = forward(k, hx)
     hits = int((found == hc).sum())
     print("knowledge: %s (%d bytes, %d hidden units, %d epochs, seed %d)"
           % (path, size, args.units, args.epochs, args.seed))

@@ -1,6 +1,6 @@
 """The bundled EMG example, classified by the emulator itself, reaches the
 held-out accuracy that examples/emg/README.md publishes, and every class
-equals the one that the knowledge tool's numpy forward pass of the same
+equals the one that the tests' numpy network (tests/numpy_network.py) of the same
 knowledge gives (a row may differ only where that pass finds the two best
 probabilities within a hair of each other, where last-bit differences
 between math libraries could decide)."""
@@ -10,6 +10,7 @@ import numpy as np
 
 from conftest import EMG
 from ombrel import knowledge
+from numpy_network import forward
 
 # Probabilities closer than this may swap under a last-bit difference.
 TIE_MARGIN = 1e-6
@@ -23,7 +24,7 @@ def test_the_emulator_reaches_the_published_accuracy_with_the_reference_classes(
     assert len(classes) == len(labels)
 
     signals = np.loadtxt(EMG / "signals.csv", delimiter=",", dtype=np.float32, ndmin=2)
-    probabilities, reference = knowledge.forward(knowledge.read(EMG / "knowledge.bin"), signals)
+    probabilities, reference = forward(knowledge.read(EMG / "knowledge.bin"), signals)
     top = np.sort(probabilities, axis=1)
     unexplained = [i + 1 for i, (c, r) in enumerate(zip(classes, reference))
                    if c != r and top[i, -1] - top[i, -2] >= TIE_MARGIN]

@@ -1,6 +1,6 @@
-"""ombrel.knowledge.forward, the numpy pass that tools and tests use where
-the compiled engine is not needed, gives the compiled library's bits: on a
-million signals over two knowledges, special values included."""
+"""The numpy network of the tests (tests/numpy_network.py), the independent
+reference where the compiled engine is not needed, gives the compiled
+library's bits: on a million signals over two knowledges, special values included."""
 
 import os
 
@@ -8,6 +8,7 @@ import numpy as np
 
 import ombrel
 from ombrel import knowledge
+from numpy_network import forward
 from support import EMG, random_signals
 
 BLOCK = 125_000
@@ -39,7 +40,7 @@ def test_forward_gives_the_compiled_bits_on_a_million_signals():
                 x = (emg[rng.integers(0, len(emg), BLOCK)]
                      + rng.normal(0, 0.3, (BLOCK, 64)) * spread).astype(np.float32)
             with np.errstate(all="ignore"):
-                p, ids = knowledge.forward(k, x)
+                p, ids = forward(k, x)
             expected = clf.classify(x)
             np.testing.assert_array_equal(p.view(np.uint32), expected.probabilities.view(np.uint32))
             np.testing.assert_array_equal(ids, expected.class_ids)

@@ -13,6 +13,7 @@ import pytest
 from onnx import helper, numpy_helper
 
 from ombrel import knowledge
+from numpy_network import forward
 from ombrel.checks.import_check import check
 from ombrel.commands.knowledge_command import main as knowledge_command
 import onnx_models as om
@@ -53,7 +54,7 @@ def test_each_form_agrees_with_float64_evaluation_of_its_graph(i, tmp_path):
     model = om.build(net, std, layer, output, dtype, alpha, beta)
     notes = []
     floats = knowledge.from_onnx(om.save(model, str(tmp_path / "m.onnx")), notes=notes)
-    p, classes = knowledge.forward(floats, x)
+    p, classes = forward(floats, x)
     expected = om.reference(net, x.astype(np.float64), std != "none", alpha, beta)
     np.testing.assert_allclose(p, expected, atol=1e-5)
     top = np.sort(expected, axis=1)
@@ -80,7 +81,7 @@ def test_passed_through_and_ignored_nodes_and_padding_with_check(run_import, tmp
     assert status == 0, out + err
     assert "class 4 (NoSign) are padding: their probability is 0" in out.replace("classes 4", "class 4")
     assert "check: 50 signals: classes agree on 50 (100.00%)" in out
-    p, _ = knowledge.forward(knowledge.read(target), np.float32(x))
+    p, _ = forward(knowledge.read(target), np.float32(x))
     assert (p[:, 3] == 0).all()
 
 

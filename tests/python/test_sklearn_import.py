@@ -15,6 +15,7 @@ from sklearn.preprocessing import MinMaxScaler, Normalizer, StandardScaler
 
 from conftest import EMG, ROOT
 from ombrel import knowledge
+from numpy_network import forward
 
 sys.path.insert(0, str(ROOT / "tools"))
 import train_emg  # noqa: E402
@@ -59,7 +60,7 @@ def test_padded_three_classes_match_predict_proba(small):
     x, y = small
     mlp = fit(MLPClassifier((5,), activation="tanh", max_iter=50, random_state=0), x, y)
     notes = []
-    p, classes = knowledge.forward(knowledge.from_sklearn(mlp, pad_classes=True, notes=notes), x)
+    p, classes = forward(knowledge.from_sklearn(mlp, pad_classes=True, notes=notes), x)
     np.testing.assert_allclose(p[:, :3], mlp.predict_proba(x), atol=1e-5)
     assert (p[:, 3] == 0).all()
     assert notes[-1] == "class ids: 1 = 'a', 2 = 'b', 3 = 'c'"
@@ -68,7 +69,7 @@ def test_padded_three_classes_match_predict_proba(small):
 def test_two_classes_from_the_logistic_output(small):
     x, y = small
     mlp = fit(MLPClassifier((4,), activation="tanh", max_iter=50, random_state=0), x, y == "a")
-    p, _ = knowledge.forward(knowledge.from_sklearn(mlp, pad_classes=True, notes=[]), x)
+    p, _ = forward(knowledge.from_sklearn(mlp, pad_classes=True, notes=[]), x)
     np.testing.assert_allclose(p[:, :2], mlp.predict_proba(x), atol=1e-5)
 
 

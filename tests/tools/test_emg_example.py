@@ -14,6 +14,7 @@ import pytest
 
 from conftest import EMG as EXAMPLE, ROOT
 from ombrel import knowledge
+from numpy_network import forward
 
 sys.path.insert(0, str(ROOT / "tools"))
 import train_emg  # noqa: E402
@@ -66,7 +67,7 @@ def trained():
     signals = np.array([[float(v) for v in row.split(",")]
                         for row in lines("signals.csv").decode("ascii").splitlines()], dtype=np.float32)
     k = knowledge.read(path)
-    probabilities, found = knowledge.forward(k, signals)
+    probabilities, found = forward(k, signals)
     return dict(examination=knowledge.examine(path.read_bytes()), k=k, probabilities=probabilities, found=found,
                 labels=np.array([int(v) for v in lines("labels.txt").split()]))
 

@@ -19,6 +19,7 @@ import pytest
 
 from conftest import ROOT, random_arrays as arrays
 from ombrel import knowledge
+from numpy_network import forward
 from ombrel.knowledge.inspection import _fmt
 from ombrel.commands.knowledge_command import main as knowledge_command
 
@@ -265,7 +266,7 @@ def classify(biases):
     scores are its output biases."""
     k = knowledge.read_bytes(knowledge.pack(np.zeros(64), np.ones(64), np.zeros((64, 0)), [], np.zeros((0, 4)),
                                             biases))
-    p, c = knowledge.forward(k, np.zeros((1, 64)))
+    p, c = forward(k, np.zeros((1, 64)))
     return p[0], int(c[0])
 
 
@@ -297,7 +298,7 @@ def test_forward_matches_a_scalar_float32_computation():
     a["hidden_weights"] /= 8           # units well inside tanh's range
     k = knowledge.read_bytes(knowledge.pack(**a))
     signals = rng.integers(-128, 128, size=(20, 64)).astype(np.float32)
-    probabilities, classes = knowledge.forward(k, signals)
+    probabilities, classes = forward(k, signals)
     F = np.float32
     for x, p_row, cls in zip(signals, probabilities, classes):
         h = []

@@ -21,13 +21,12 @@ from .layout import (ARRAY_NAMES, CLASS_COUNT, CLASS_NAMES, CONFIGURATION_LENGTH
                      EXPECTED_CONFIGURATION, FLOAT, HEADER_FLOATS, HIDDEN_CAPACITY,
                      INPUT_LENGTH, SOFTMAX_FACTOR, Knowledge, KnowledgeError, byte_size,
                      float_count, sections, unit_count_from)
-from .run import forward, softmax_decision
 
 
 __all__ = ["ARRAY_NAMES", "CLASS_COUNT", "CLASS_NAMES", "CONFIGURATION_LENGTH",
            "EXPECTED_CONFIGURATION", "FLOAT", "HEADER_FLOATS", "HIDDEN_CAPACITY", "INPUT_LENGTH",
            "SOFTMAX_FACTOR", "ConversionWarning", "Examination", "Knowledge",
            "KnowledgeError", "byte_size", "examine", "float_count", "format_report",
-           "forward", "from_arrays", "from_onnx", "from_sklearn", "pack", "read", "read_bytes",
-           "sections", "softmax_decision", "unit_count_from", "write",
+           "from_arrays", "from_onnx", "from_sklearn", "pack", "read", "read_bytes",
+           "sections", "unit_count_from", "write",
            "write_bytes"]

@@ -7,10 +7,10 @@ numpy's dot and matmul choose their own summation order, so the sums are
 written as loops over inputs, each step one float32 operation on a whole
 column of signals.
 
-For tools that run where the compiled engine is not built (training
-scripts, tests that need an independent reference). Its bits equal the
-compiled library's (tests/python/test_forward_bits.py, a million signals
-with special values); the import check classifies with the library itself.
+An independent reference for the tests, and the trainer's check
+(tools/train_emg.py) where the compiled engine is not built. Its bits equal
+the compiled library's (tests/python/test_forward_bits.py, a million signals
+with special values); the package itself classifies only with the library.
 """
 
 from __future__ import annotations
@@ -19,8 +19,7 @@ from typing import Union
 
 import numpy as np
 
-from .binary import read_bytes
-from .layout import INPUT_LENGTH, SOFTMAX_FACTOR, Knowledge
+from ombrel.knowledge import INPUT_LENGTH, SOFTMAX_FACTOR, Knowledge, read_bytes
 
 
 def forward(k: Union[Knowledge, np.ndarray, bytes], signals: np.ndarray
