@@ -4,7 +4,13 @@
 #   development  the archive, the public headers and the CMake package
 #   pkgconfig    the pkg-config file, in lib/pkgconfig; a .deb takes
 #                pkgconfig_multiarch instead (lib/<multiarch>/pkgconfig)
-#   doc          README, licence, and Debian's copyright file and changelog
+#   doc          README, licence, the pages of docs/ (which the manual page
+#                names), and Debian's copyright file and changelog
+#   python       the Python package ombrel with its compiled engine, in
+#                lib/python3/dist-packages (where Debian's python3 looks under
+#                /usr), its commands in bin/ (ombrel-evaluate, ombrel-knowledge,
+#                ...: each runs the package beside it with the interpreter of
+#                the build) and their manual pages
 #   tools        the knowledge tool (and the Python package when the tree has
 #                it) under share/ombrel/: they need Python and numpy, so no
 #                binary package carries them
@@ -25,6 +31,11 @@ endif()
 # (its one source), compressed as Debian keeps manual pages. Not on Windows,
 # which has no man.
 if(TARGET ombrel_emulator AND NOT WIN32 AND Python3_EXECUTABLE)
+  set(OMBREL_MAN_SEE_ALSO "The pages this one names (`knowledge-format.md`, `python.md`, \
+`performance.md` and the others) are installed in `share/doc/ombrel/docs/` under the \
+installation prefix: `/usr/share/doc/ombrel/docs/` from the .deb. \
+**ombrel-evaluate**(1) and **ombrel-knowledge**(1): the same classification from Python, \
+evaluating labelled signals, and writing, reading and inspecting knowledge files.")
   set(OMBREL_MAN_PAGE ${CMAKE_BINARY_DIR}/man/ombrel_emulator.1.gz)
   add_custom_command(
     OUTPUT ${OMBREL_MAN_PAGE}
@@ -33,6 +44,7 @@ if(TARGET ombrel_emulator AND NOT WIN32 AND Python3_EXECUTABLE)
             ${PROJECT_SOURCE_DIR}/docs/command-line.md ${OMBREL_MAN_PAGE}
             --name ombrel_emulator --version ${PROJECT_VERSION} --skip "See also"
             --summary "classify signals exactly as the Ombrel AI library does on a device"
+            --see-also "${OMBREL_MAN_SEE_ALSO}"
     DEPENDS ${PROJECT_SOURCE_DIR}/docs/command-line.md ${PROJECT_SOURCE_DIR}/tools/man_page.py
     COMMENT "Manual page from docs/command-line.md"
     VERBATIM)
@@ -89,6 +101,10 @@ else()
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION ${OMBREL_DOC_DIR} COMPONENT doc)
+# docs/ beside README.md, so that README's links and the pages' links to one
+# another hold where they are installed.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${OMBREL_DOC_DIR} COMPONENT doc
+  FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
 # Debian's copyright file and changelog (compressed as Debian keeps it).
 set(OMBREL_PACKAGE_CONTACT "Ombrel AI developers <developers@ombrel.example>" CACHE STRING
     "Maintainer of the packages: a name and an address in angle brackets")
@@ -112,4 +128,22 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/python/ombrel)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/ombrel
     DESTINATION ${OMBREL_SHARE_DIR}/python COMPONENT tools
     PATTERN __pycache__ EXCLUDE)
+endif()
+
+# The package for the build's interpreter (cmake/python.cmake), when its
+# engine is built: the sources of python/ombrel (not the build's copy, which
+# may keep files a source tree no longer has), the engine, and the commands
+# and manual pages python/CMakeLists.txt writes. Without a build
+# interpreter there are no commands; without the engine, no package.
+if(TARGET ombrel_classifier_extension AND OMBREL_PYTHON_INSTALL_DIR)
+  set(OMBREL_PYTHON_SITE lib/python3/dist-packages)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/ombrel DESTINATION ${OMBREL_PYTHON_SITE}
+    COMPONENT python FILES_MATCHING PATTERN "*.py" PATTERN "*.js" PATTERN "*.css"
+    PATTERN __pycache__ EXCLUDE)
+  install(TARGETS ombrel_classifier_extension LIBRARY DESTINATION ${OMBREL_PYTHON_SITE}/ombrel
+    COMPONENT python PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  install(DIRECTORY ${OMBREL_PYTHON_INSTALL_DIR}/bin/ DESTINATION ${CMAKE_INSTALL_BINDIR}
+    COMPONENT python USE_SOURCE_PERMISSIONS)
+  install(DIRECTORY ${OMBREL_PYTHON_INSTALL_DIR}/man1/ DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+    COMPONENT python)
 endif()

@@ -1,9 +1,11 @@
 # Binary packages with CPack, from the install rules' components:
 #   Linux:   a .deb (cpack -G DEB) of the emulator, the library, its headers,
-#            its CMake and pkg-config files, README and licence;
+#            its CMake and pkg-config files, README, docs and licence, and the
+#            Python package with its commands for the build's interpreter
+#            (Debian's python3 on Debian), when its engine is built;
 #   Windows: a .zip (cpack -G ZIP) of the same, README and LICENSE at its top.
-# The knowledge tools (component "tools") need Python and numpy, and stay out
-# of both; `cmake --install` installs them.
+# The knowledge tool (component "tools") stays out of both; the .deb's
+# package gives the same commands.
 # Bare-metal cross builds have no package format of their own.
 if(NOT (WIN32 OR CMAKE_SYSTEM_NAME STREQUAL "Linux"))
   return()
@@ -19,7 +21,10 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGE_DESCRIPTION
   "The static library classifies signals of 64 values into four classes with
 a small network loaded from a knowledge file; the emulator runs it on a
-desktop and prints the same report as a device. Licence: Apache-2.0.")
+desktop and prints the same report as a device. The Python package ombrel
+classifies numpy arrays with the same library, evaluates knowledges on
+labelled signals and writes, inspects and imports knowledge files
+(commands ombrel-evaluate and ombrel-knowledge). Licence: Apache-2.0.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
@@ -31,6 +36,9 @@ if(WIN32 OR NOT CMAKE_LIBRARY_ARCHITECTURE)
   set(CPACK_COMPONENTS_ALL runtime development doc pkgconfig)
 else()
   set(CPACK_COMPONENTS_ALL runtime development doc pkgconfig_multiarch)
+endif()
+if(OMBREL_PYTHON_SITE AND NOT WIN32)
+  list(APPEND CPACK_COMPONENTS_ALL python)
 endif()
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_STRIP_FILES ON)
@@ -48,6 +56,20 @@ else()
   # versions dpkg-shlibdeps derives from their symbols.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
+  if(python IN_LIST CPACK_COMPONENTS_ALL)
+    # The engine is built for one Python version: the package's python3 is
+    # that one. Shared libraries come from dpkg-shlibdeps as above.
+    math(EXPR next_minor "${Python3_VERSION_MINOR} + 1")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), \
+python3 (<< ${Python3_VERSION_MAJOR}.${next_minor}), python3-numpy")
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3-matplotlib, python3-onnx, python3-sklearn")
+    set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-dask, python3-distributed")
+    # Byte-compiled on installation and cleaned on removal, as Debian's own
+    # Python packages are (the .deb carries no __pycache__).
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+        ${CMAKE_CURRENT_LIST_DIR}/debian/postinst ${CMAKE_CURRENT_LIST_DIR}/debian/prerm)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  endif()
 endif()
 
 include(CPack)

@@ -2,12 +2,14 @@
 """Writes a manual page (man(7) markup) from a documentation page.
 
   man_page.py PAGE OUTPUT --name NAME --summary TEXT --version VERSION [--skip HEADING]...
+              [--see-also TEXT]
 
 The page's "## " sections become the manual's sections (their headings in
 capitals), "### " subsections stay subsections; the text before the first
 section (what the page is for) and the sections given with --skip are left
 out. Paragraphs, lists, code blocks, tables, `code`, **bold** and links (as
-their text) are rendered; an OUTPUT ending in .gz is compressed as Debian
+their text) are rendered; --see-also gives the SEE ALSO section's text
+(markdown spans allowed), in place of a skipped one; an OUTPUT ending in .gz is compressed as Debian
 packages keep manual pages (gzip -9n: no name, no time)."""
 import argparse
 import gzip
@@ -133,9 +135,12 @@ def main():
     p.add_argument("--summary", required=True)
     p.add_argument("--version", required=True)
     p.add_argument("--skip", action="append", default=[])
+    p.add_argument("--see-also")
     args = p.parse_args()
     with open(args.page, encoding="utf-8") as f:
         text = convert(f.read(), args.name, args.summary, args.version, set(args.skip))
+    if args.see_also:
+        text += "\n".join([".SH SEE ALSO", *text_lines([args.see_also])]) + "\n"
     data = text.encode("utf-8")
     if args.output.endswith(".gz"):
         with open(args.output, "wb") as raw, gzip.GzipFile(fileobj=raw, mode="wb", filename="",

@@ -10,6 +10,8 @@
 #     the C program linked by MinGW against the .zip's archive.
 # The checks (classifications equal to the emulator's, no C++ runtime for the
 # C program, versions, man page, the .deb's files, dependencies and lintian,
+# the Python commands of the install and of the .deb (installed with dpkg -i
+# when run as root, and purged after) with another python3 first on PATH,
 # the .zip's files and programs under wine) are the pytest module's.
 # Run after tools/test_windows.sh, whose wine prefix it reuses. Exits
 # non-zero when anything fails.

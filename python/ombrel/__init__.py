@@ -13,6 +13,10 @@ load their module when first used.
 
 import importlib
 
+from ._interpreter import require_numpy
+
+require_numpy()
+
 __version__ = "1.0.0"
 
 _EXPORTS = {

@@ -11,16 +11,21 @@ with what it made, in the environment:
                        Windows .zip unpacked, with classify.exe linked by
                        MinGW against its archive and knowledge.bin);
   OMBREL_PACKAGE_DEB   the .deb;  OMBREL_PACKAGE_ZIP_TOP  the .zip's top folder.
-Without them, the module is skipped.
+Without them, the module is skipped. Run as root, it also installs the .deb
+with dpkg -i (when no ombrel package is installed yet) and purges it after.
 """
 import os
 import re
 import subprocess
+import sys
 from pathlib import Path
 
 import pytest
 
 from conftest import EMG, ROOT
+
+sys.path.insert(0, str(ROOT / "tools"))
+import python_commands  # noqa: E402
 
 WORK = os.environ.get("OMBREL_PACKAGE_WORK")
 pytestmark = pytest.mark.skipif(not WORK, reason="run by tools/test_package.sh")
@@ -42,6 +47,15 @@ DEB_FILES = """./usr/bin/ombrel_emulator
 ./usr/share/doc/ombrel/changelog.gz
 ./usr/share/doc/ombrel/copyright
 ./usr/share/man/man1/ombrel_emulator.1.gz""".split()
+# The Python package's sources and commands, as the tree has them now.
+COMMANDS = [c for c, _ in python_commands.runnable_modules(ROOT / "python" / "ombrel")]
+DEB_FILES += ["./usr/lib/python3/dist-packages/%s" % p.relative_to(ROOT / "python").as_posix()
+              for p in (ROOT / "python" / "ombrel").rglob("*")
+              if p.suffix in (".py", ".js", ".css") and "__pycache__" not in p.parts]
+DEB_FILES += ["./usr/share/doc/ombrel/docs/%s" % p.name for p in (ROOT / "docs").iterdir()
+              if p.suffix in (".md", ".png")]
+DEB_FILES += [f for c in COMMANDS for f in ("./usr/bin/" + c, "./usr/share/man/man1/%s.1.gz" % c)]
+ENGINE = re.compile(r"\./usr/lib/python3/dist-packages/ombrel/_classifier\.cpython-3\d+-x86_64-linux-gnu\.so")
 
 
 def output(*command, **kwargs):
@@ -88,17 +102,24 @@ def test_man_page(where):
     env = dict(os.environ, PATH="%s:%s" % (WORK / "prefix/bin", os.environ["PATH"]), MANPATH="") \
         if where == "installed" else dict(os.environ, MANPATH=str(WORK / "deb/usr/share/man"))
     page = subprocess.run(["man", "-P", "cat", "ombrel_emulator"], capture_output=True, text=True, env=env).stdout
-    for section in ("SYNOPSIS", "OPTIONS", "EXIT STATUS", "ENVIRONMENT", "FILES", "EXAMPLES", "OMBREL_THREADS"):
+    for section in ("SYNOPSIS", "OPTIONS", "EXIT STATUS", "ENVIRONMENT", "FILES", "EXAMPLES", "OMBREL_THREADS",
+                    "SEE ALSO", "/usr/share/doc/ombrel/docs/"):
         assert section in page
 
 
 def test_deb_contents_and_dependencies():
     deb = os.environ["OMBREL_PACKAGE_DEB"]
     listed = [row.split()[5] for row in output("dpkg-deb", "--contents", deb).splitlines()]
-    assert sorted(f for f in listed if not f.endswith("/")) == sorted(DEB_FILES)
-    # Only shared libraries the emulator loads: the C and C++ runtimes.
+    engines = [f for f in listed if ENGINE.fullmatch(f)]
+    assert len(engines) == 1
+    assert sorted(f for f in listed if not f.endswith("/") and f not in engines) == sorted(DEB_FILES)
+    # Only shared libraries the emulator and the engine load (the C and C++
+    # runtimes), the python3 the engine is built for, and numpy.
     depends = sorted(d.strip().split()[0] for d in output("dpkg-deb", "-f", deb, "Depends").split(","))
-    assert depends == ["libc6", "libgcc-s1", "libstdc++6"]
+    assert depends == ["libc6", "libgcc-s1", "libstdc++6", "python3", "python3", "python3-numpy"]
+    version = re.search(r"cpython-3(\d+)", engines[0])[1]
+    assert "python3 (>= 3.%s~), python3 (<< 3.%d)" % (version, int(version) + 1) in \
+        output("dpkg-deb", "-f", deb, "Depends")
 
 
 def test_lintian():
@@ -131,3 +152,47 @@ def test_zip_programs_under_wine(expected, zip_dir):
                       "knowledge.bin", "--array", *SIGNAL, **at)
     assert report_line(emulator) == expected
     assert output("wine", "classify.exe", "knowledge.bin", *SIGNAL, **at).replace("\r", "").strip() == expected
+
+
+@pytest.fixture(scope="module")
+def bare_path(tmp_path_factory):
+    """PATH with a python3 that lacks numpy (a virtual environment without
+    the system's packages) first."""
+    venv = tmp_path_factory.mktemp("bare") / "venv"
+    subprocess.run(["/usr/bin/python3", "-m", "venv", "--without-pip", str(venv)], check=True)
+    env = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
+    return dict(env, PATH="%s:%s" % (venv / "bin", env["PATH"]))
+
+
+@pytest.fixture(scope="module")
+def deb_installed():
+    """The .deb installed with dpkg -i, and purged after the module."""
+    if os.geteuid() != 0:
+        pytest.skip("installing the .deb needs root")
+    if subprocess.run(["dpkg", "-s", "ombrel"], capture_output=True).returncode == 0:
+        pytest.skip("an ombrel package is installed already: not replaced by a test")
+    output("dpkg", "-i", os.environ["OMBREL_PACKAGE_DEB"])
+    yield Path("/usr")
+    output("dpkg", "--purge", "ombrel")
+
+
+@pytest.mark.parametrize("where", ["installed", "deb"])
+def test_commands_with_another_python3_first_on_path(request, bare_path, tmp_path, where):
+    prefix = WORK / "prefix" if where == "installed" else request.getfixturevalue("deb_installed")
+    assert sorted(p.name for p in (prefix / "bin").glob("ombrel-*")) == COMMANDS
+    inspected = output(str(prefix / "bin/ombrel-knowledge"), "inspect", KNOWLEDGE, env=bare_path, cwd=tmp_path)
+    assert inspected.endswith("verdict: accepted\n")
+    evaluated = output(str(prefix / "bin/ombrel-evaluate"), KNOWLEDGE, str(EMG / "signals.csv"),
+                       str(EMG / "labels.txt"), env=bare_path, cwd=tmp_path)
+    assert "accuracy: 86.21% (3008 of 3489)" in evaluated
+
+
+def test_deb_package_imports_for_debian_python3(deb_installed, bare_path, expected, tmp_path):
+    assert output("/usr/bin/python3", "-c", "import ombrel._classifier, ombrel; print(ombrel.__file__)",
+                  env=bare_path, cwd=tmp_path).startswith("/usr/lib/python3/dist-packages/ombrel/")
+    ids = output("/usr/bin/python3", "-c", "import ombrel, sys; print(ombrel.Classifier(sys.argv[1]).predict("
+                 "[[float(v) for v in sys.argv[2:]]])[0])", KNOWLEDGE, *SIGNAL, env=bare_path, cwd=tmp_path)
+    assert ids.strip() == expected.split()[0]
+    page = subprocess.run(["man", "-P", "cat", "ombrel-evaluate"], capture_output=True, text=True,
+                          env=dict(os.environ, MANPATH="/usr/share/man")).stdout
+    assert "ombrel-evaluate" in page and "--compare" in page

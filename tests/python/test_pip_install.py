@@ -2,7 +2,7 @@
 source tree, into a fresh virtual environment over the system's packages,
 gives an engine that loads and classifies the EMG example with the bits of
 the plain C loop over the library, and the classes and printed
-probabilities of the command. Offline: pip reads no package index."""
+probabilities of the command; its commands run. Offline: pip reads no package index."""
 import os
 import re
 import shutil
@@ -49,6 +49,9 @@ def test_pip_install_from_a_clean_copy_classifies_as_the_command(tmp_path, emula
     done = subprocess.run([python, "-m", "pip", "install", "--no-build-isolation", "./python"], cwd=tree,
                           env=environment, capture_output=True, text=True)
     assert done.returncode == 0, done.stdout[-3000:] + done.stderr[-3000:]
+    inspected = subprocess.run([venv / "bin" / "ombrel-knowledge", "inspect", EMG / "knowledge.bin"],
+                               env=environment, capture_output=True, text=True)
+    assert inspected.stdout.endswith("verdict: accepted\n"), inspected.stderr
 
     knowledge, signals = EMG / "knowledge.bin", EMG / "signals.csv"
     p_file, ids_file = tmp_path / "p.npy", tmp_path / "ids.npy"
