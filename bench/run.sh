@@ -3,10 +3,14 @@
 # measures the emulator against the parsing floor on the same file, the
 # library's classifier_run against its own floors, the library's tanh and
 # exp against the C library's, and the number text's fast paths against its
-# general path. Writes each table, with the date and the
-# machine, into docs/performance.md (tools/write_doc_table.py).
+# general path; then the same against the floor on a file of each number
+# format that users' tools write (bench/make_formats.py). Writes each table,
+# with the date and the machine, into docs/performance.md
+# (tools/write_doc_table.py).
 #
-# RUNS (default 7): runs of each program; OMBREL_BENCH_DATA: data directory.
+# RUNS (default 7): runs of each program; OMBREL_BENCH_DATA: data directory;
+# OMBREL_BENCH_BASELINE: another build's ombrel_emulator, timed on one thread
+# beside this one on each format (a before-and-after in the same run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 data=${OMBREL_BENCH_DATA:-build/bench-data}
@@ -22,6 +26,7 @@ mkdir -p "$data"
 if [ ! -f "$data/signals.csv" ]; then
   "$python" bench/make_signals.py "$data"
 fi
+"$python" bench/make_formats.py "$data"
 
 "$python" bench/measure.py build/release "$data" "${RUNS:-7}" | tee "$data/throughput.md"
 "$python" tools/write_doc_table.py "$page" "bench/run.sh throughput" < "$data/throughput.md"
@@ -48,3 +53,7 @@ google_benchmark number_text_benchmark "$data/number_text.json"
   'general=lexer and converter' 'short_decimal=short-decimal path, then the lexer' \
   'plain_lines=plain-line reader, then the above' \
   | tee /dev/stderr | "$python" tools/write_doc_table.py "$page" "bench/run.sh number_text"
+
+"$python" bench/measure_formats.py build/release "$data" "${RUNS:-7}" ${OMBREL_BENCH_BASELINE:+"$OMBREL_BENCH_BASELINE"} \
+  | tee "$data/formats.md"
+"$python" tools/write_doc_table.py "$page" "bench/run.sh formats" < "$data/formats.md"
