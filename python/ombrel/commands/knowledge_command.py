@@ -147,7 +147,7 @@ def _require_engine() -> None:
 
 def _cmd_import(args: argparse.Namespace) -> int:
     from ..knowledge.conversion import from_arrays
-    from ..knowledge.onnx_import import read_onnx
+    from ..knowledge.onnx import read_onnx
     from ..checks.standardisation import IMPORT_FIX, standardisation_warning
     if args.check:
         _require_engine()

@@ -14,7 +14,7 @@ that classify with it live in ombrel.checks.
 
 from .binary import pack, read, read_bytes, write, write_bytes
 from .conversion import ConversionWarning, from_arrays
-from .onnx_import import from_onnx
+from .onnx import from_onnx
 from .sklearn_import import from_sklearn
 from .inspection import Examination, examine, format_report
 from .layout import (ARRAY_NAMES, CLASS_COUNT, CLASS_NAMES, CONFIGURATION_LENGTH,

@@ -18,7 +18,8 @@ import numpy as np
 BATCH = 2 ** 62 + 12345
 
 
-def _attributes(node: Any) -> dict[str, Any]:
+def attributes(node: Any) -> dict[str, Any]:
+    """A node's attributes by name, as Python values."""
     from onnx import helper
     return {a.name: helper.get_attribute_value(a) for a in node.attribute}
 
@@ -141,7 +142,7 @@ def fold_constants(nodes: list[Any], constants: dict[str, np.ndarray], origin: d
         if node.op_type == "Shape" and not known and names:
             dims = shapes.get(names[0])
             if dims and all(d is not None for d in dims):
-                constants[node.output[0]] = _shape_slice(np.array(dims, np.int64), _attributes(node))
+                constants[node.output[0]] = _shape_slice(np.array(dims, np.int64), attributes(node))
                 origin[node.output[0]] = "%s" % label(node)
                 continue
         if rule is None or not names or not known:
@@ -150,7 +151,7 @@ def fold_constants(nodes: list[Any], constants: dict[str, np.ndarray], origin: d
         values = [constants[n] if n else None for n in node.input]
         try:
             with np.errstate(all="ignore"):
-                out = np.asarray(rule(values, _attributes(node)))
+                out = np.asarray(rule(values, attributes(node)))
         except Exception:                  # left for the reader, which names the node
             left.append(node)
             continue
