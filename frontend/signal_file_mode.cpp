@@ -4,6 +4,7 @@
 #include "knowledge_file.h"
 #include "misalignment_warning.h"
 #include "output_writer.h"
+#include "reader_warnings.h"
 #include "report.h"
 #include "signal_file/pass_settings.h"
 #include "signal_file/signal_file.h"
@@ -49,6 +50,7 @@ struct FileReport {
     OutputWriter* out;
     const char* path;
     ReportTally tally;
+    ReaderFindings findings;
 };
 
 bool print_record(void* context, const SignalRecord& record) noexcept
@@ -59,6 +61,7 @@ bool print_record(void* context, const SignalRecord& record) noexcept
         result.probabilities[k] = record.probabilities[k];
     }
     result.class_id = record.class_id;
+    reader_findings_take(&report->findings, record);
     report_file_record(report->out, &report->tally, result, static_cast<std::int32_t>(record.line), record.last);
     return !output_failed(report->out);
 }
@@ -87,13 +90,24 @@ void print_header(void* context) noexcept
     report_file_header(report->out, report->path);
 }
 
-// Reads the settled window and prints the header and its records.
-SignalFileOutcome classify(SignalFile* file, const KnowledgeFile& knowledge, int threads, FileReport* report) noexcept
+// Reads the settled window and prints the header and its records; then the
+// warnings on standard error. A last line without a line feed concerns the
+// six-word form only: a window names its lines.
+SignalFileOutcome classify(SignalFile* file, const CommandLine& line, const KnowledgeFile& knowledge, int threads,
+                           FileReport* report) noexcept
 {
     const SignalReadSettings settings{knowledge.floats, knowledge.float_count, threads, signal_pass_block_bytes()};
     const SignalFileOutcome outcome = signal_file_read(file, settings, {print_record, report, print_header});
+    bool written = outcome.misaligned_line == 0 ||
+                   warn_misaligned(outcome.misaligned_line, outcome.misaligned_values, outcome.misaligned_count);
+    if (outcome.status == SignalFileStatus::COMPLETE) {
+        if (line.file_form != FileForm::WINDOW && file->unterminated_tail) {
+            report->findings.unterminated_line = (file->line_count > 0 ? file->line_count : 0) + 1;
+        }
+        written = warn_reader_findings(report->findings) && written;
+    }
     // A lost warning is a failed write: the run cannot end as a success.
-    if (outcome.misaligned_line != 0 && !warn_misaligned(outcome.misaligned_line, outcome.misaligned_values)) {
+    if (!written) {
         output_fail(report->out);
     }
     return outcome;
@@ -119,9 +133,9 @@ int signal_file_mode(const CommandLine& line, const KnowledgeFile& knowledge, Ou
     if (outcome.status == SignalFileStatus::COMPLETE) {
         outcome = settle(line, &file, &refused);
     }
-    FileReport report{out, line.signal_path, {}};
+    FileReport report{out, line.signal_path, {}, {}};
     if (outcome.status == SignalFileStatus::COMPLETE && !refused) {
-        outcome = classify(&file, knowledge, threads.threads, &report);
+        outcome = classify(&file, line, knowledge, threads.threads, &report);
     }
     signal_file_close(&file);
     if (refused && outcome.status == SignalFileStatus::COMPLETE) {

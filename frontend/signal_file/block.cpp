@@ -32,7 +32,8 @@ bool block_allocate(Block* block, const BlockShape& shape) noexcept
     block->data = static_cast<char*>(std::malloc(shape.capacity));
     block->results = static_cast<float*>(std::malloc(shape.line_capacity * shape.result_floats * sizeof(float)));
     block->class_ids = static_cast<std::uint16_t*>(std::malloc(shape.line_capacity * sizeof(std::uint16_t)));
-    if (block->data == nullptr || block->results == nullptr || block->class_ids == nullptr) {
+    block->findings = static_cast<std::uint8_t*>(std::malloc(shape.line_capacity));
+    if (block->data == nullptr || block->results == nullptr || block->class_ids == nullptr || block->findings == nullptr) {
         block_free(block);
         return false;
     }
@@ -44,5 +45,6 @@ void block_free(Block* block) noexcept
     std::free(block->data);
     std::free(block->results);
     std::free(block->class_ids);
+    std::free(block->findings);
     *block = Block{};
 }

@@ -12,6 +12,7 @@ struct Block {
     char* data;               // capacity bytes
     float* results;           // per line: its probabilities, or its values when not classified
     std::uint16_t* class_ids; // per line, when classified
+    std::uint8_t* findings;   // per line: signal_findings of its values
     std::int64_t offset;      // file offset of data[0]
     std::int64_t first_line;  // line feeds before the block
     std::int64_t lines;       // line feeds in the block; data[size - 1] is the last

@@ -1,5 +1,7 @@
 #include "signal_file/block_lines.h"
 
+#include "signal_file/signal_delivery.h"
+
 #include "text/number_chars.h"
 #include "text/signal_line.h"
 #include "text/signal_stream.h"
@@ -34,6 +36,7 @@ bool read_one_signal(const char* data, std::size_t start, std::size_t stop, floa
 
 void keep(Block* block, std::int64_t i, const float* values, ClassifierContext* context) noexcept
 {
+    block->findings[i] = signal_findings(block->first_line + i + 1, values);
     if (context == nullptr) {
         std::memcpy(block->results + i * INPUT_LENGTH, values, INPUT_LENGTH * sizeof(float));
         return;

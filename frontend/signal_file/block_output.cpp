@@ -25,7 +25,7 @@ bool hand_over_block(const Block& block, std::int64_t begin, std::int64_t end, b
 {
     std::int64_t i = begin - 1 - block.first_line;
     for (i = i > 0 ? i : 0; i < block.accepted; ++i) {
-        SignalRecord record{block.first_line + i + 1, nullptr, nullptr, 0, false};
+        SignalRecord record{block.first_line + i + 1, nullptr, nullptr, 0, false, block.findings[i]};
         record.last = record.line == end;
         if (classified) {
             record.probabilities = block.results + i * CLASS_COUNT;

@@ -20,7 +20,7 @@ constexpr std::size_t SMALL_STREAM_BUFFER = std::size_t{16} << 10;
 
 SignalFileOutcome failed(SignalFileStatus status, std::int64_t line) noexcept
 {
-    return {status, line, 0, 0};
+    return {status, line, 0, 0, 0};
 }
 
 SignalFileOutcome read_lines(SignalStream* stream, LineTally* tally, const SequentialPassSetup& setup) noexcept
@@ -49,11 +49,12 @@ SignalFileOutcome read_through(SignalStream* stream, const SequentialPassSetup& 
     LineTally tally;
     line_tally_start(&tally, setup.first_line);
     SignalFileOutcome outcome = read_lines(stream, &tally, setup);
-    if (outcome.status == SignalFileStatus::COMPLETE && tally.off_line == 0) {
+    if (outcome.status == SignalFileStatus::COMPLETE) {
         line_tally_finish(stream, &tally);
     }
     outcome.misaligned_line = tally.off_line;
     outcome.misaligned_values = tally.off_values;
+    outcome.misaligned_count = tally.off_count;
     return outcome;
 }
 

@@ -6,12 +6,15 @@
 #include "signal_file/seek_file_to.h"
 #include "signal_file/sequential_pass.h"
 #include "signal_file/threaded_pass.h"
+#include "text/number_chars.h"
+
+#include <cstdio>
 
 namespace {
 
 SignalFileOutcome outcome_of(SignalFileStatus status, std::int64_t line = 0) noexcept
 {
-    return {status, line, 0, 0};
+    return {status, line, 0, 0, 0};
 }
 
 // Counts the line feeds of the first `size` bytes into f->line_count, on a
@@ -140,13 +143,47 @@ SignalFileOutcome read_window(SignalFile* f, const SignalReadSettings& settings,
     return sequential_pass(rest);
 }
 
+// Whether the bytes after the last line feed of the first `size` (all of
+// them when there is none) hold anything but white space. Reads blocks from
+// the end backwards; the first byte that is not white space other than a
+// line feed decides. False when the file cannot be read: it is then not
+// read at all.
+bool tail_unterminated(std::FILE* file, std::uint64_t size) noexcept
+{
+    constexpr std::int64_t CHUNK = 4096;
+    char bytes[CHUNK];
+    for (auto end = static_cast<std::int64_t>(size); end > 0;) {
+        const std::int64_t start = end > CHUNK ? end - CHUNK : 0;
+        const auto length = static_cast<std::size_t>(end - start);
+        if (!seek_file_to(file, start) || std::fread(bytes, 1, length, file) != length) {
+            return false;
+        }
+        for (std::size_t k = length; k-- > 0;) {
+            const auto c = static_cast<unsigned char>(bytes[k]);
+            if (c == '\n') {
+                return false;
+            }
+            if (!is_number_space(c)) {
+                return true;
+            }
+        }
+        end = start;
+    }
+    return false;
+}
+
 } // namespace
 
 SignalFileOutcome signal_file_open(SignalFile* f, const char* path) noexcept
 {
-    *f = SignalFile{nullptr, path, 0, -1, 1, 0};
+    *f = SignalFile{nullptr, path, 0, -1, 1, 0, false};
     f->file = open_input_file(path, &f->size);
     if (f->file == nullptr) {
+        return outcome_of(SignalFileStatus::NOT_OPENED);
+    }
+    f->unterminated_tail = tail_unterminated(f->file, f->size);
+    if (!seek_file_to(f->file, 0)) {
+        signal_file_close(f);
         return outcome_of(SignalFileStatus::NOT_OPENED);
     }
     return outcome_of(f->size == 0 ? SignalFileStatus::EMPTY : SignalFileStatus::COMPLETE);

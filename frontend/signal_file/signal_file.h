@@ -42,6 +42,7 @@ struct SignalFileOutcome {
     std::int64_t failing_line;      // RUN_OUT, SCAN_FAILURE, READ_ERROR: the signal (= line) not read; else 0
     std::int64_t misaligned_line;   // first line holding other than 64 values (see line_tally.h); 0 if none
     std::int32_t misaligned_values; // the values on it
+    std::int64_t misaligned_count;  // lines read that hold other than 64 values
 };
 
 // One bound of the window, in the order the caller was given them.
@@ -57,6 +58,9 @@ struct SignalFile {
     std::int64_t line_count;  // line feeds in them (at most INT32_MAX); -1 until counted
     std::int64_t begin;       // the window, lines counted from 1: set by signal_file_settle
     std::int64_t end;
+    // The bytes after the last line feed hold more than white space: a last
+    // line that is not a line and is never classified. Set by the open.
+    bool unterminated_tail;
 };
 
 // One signal of the window. With a knowledge, `probabilities` (CLASS_COUNT)
@@ -69,7 +73,13 @@ struct SignalRecord {
     const float* probabilities;
     std::uint16_t class_id;
     bool last; // the window's end line
+    std::uint8_t findings; // SIGNAL_NON_FINITE, SIGNAL_COLUMN_NUMBERS: what the values look like
 };
+
+// Findings of one signal's values, made where the values are at hand (also
+// when only the classification is handed over).
+inline constexpr std::uint8_t SIGNAL_NON_FINITE = 1;     // a NaN or an infinity among them
+inline constexpr std::uint8_t SIGNAL_COLUMN_NUMBERS = 2; // line 1 reads 0, 1, ..., 63: column names
 
 // Where records go, in line order, on the thread that called
 // signal_file_read. `take` returns false to stop the run (SINK_STOPPED).

@@ -39,14 +39,17 @@ void take_separator(SignalStream* s, LineTally* t) noexcept
 
 void line_tally_start(LineTally* t, std::int64_t first_line) noexcept
 {
-    *t = {first_line, 0, 0, 0};
+    *t = {first_line, 0, 0, 0, 0};
 }
 
 void line_tally_line_feed(LineTally* t) noexcept
 {
-    if (t->values != SIGNAL_LINE_VALUES && t->off_line == 0) {
-        t->off_line = t->line;
-        t->off_values = t->values;
+    if (t->values != SIGNAL_LINE_VALUES) {
+        if (t->off_line == 0) {
+            t->off_line = t->line;
+            t->off_values = t->values;
+        }
+        ++t->off_count;
     }
     ++t->line;
     t->values = 0;
@@ -80,20 +83,25 @@ bool read_signal_line_tallied(SignalStream* s, float* values, LineTally* t) noex
 
 void line_tally_finish(SignalStream* s, LineTally* t) noexcept
 {
-    // Nothing to close: a line already off, or a last separator that was
-    // the line feed.
-    if (t->off_line != 0 || t->values == 0) {
+    // Nothing to close: the last separator was the line feed.
+    if (t->values == 0) {
         return;
     }
     for (;;) {
         const int c = skip_space(s, t, true);
         float value;
-        if (c < 0 || c == '\n' || !scan_value(s, &value)) {
+        if (c < 0) {
+            return; // a last line without a line feed is not a line
+        }
+        if (c == '\n' || !scan_value(s, &value)) {
             break;
         }
         ++t->values;
         const int separator = signal_stream_get(s);
-        if (separator < 0 || separator == '\n') {
+        if (separator < 0) {
+            return;
+        }
+        if (separator == '\n') {
             break;
         }
     }

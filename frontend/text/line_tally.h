@@ -25,6 +25,7 @@ struct LineTally {
     std::int32_t values;       // values lying on `line` so far
     std::int64_t off_line;     // first line closed with a count other than 64; 0 while none
     std::int32_t off_values;   // the values on off_line
+    std::int64_t off_count;    // lines closed with a count other than 64
 };
 
 // Counting starts at the start of line first_line (1 for a whole file).
@@ -38,9 +39,10 @@ void line_tally_line_feed(LineTally* t) noexcept;
 bool read_signal_line_tallied(SignalStream* s, float* values, LineTally* t) noexcept;
 
 // After the last signal of a run that read without failure: closes the line
-// the last value lies on, reading no further than that line's line feed, so
+// the last value lies on (unless its last separator was the line feed), reading no further than that line's line feed, so
 // that values left on it after the signal are counted. Text there that does
-// not convert ends the count: no later signal would have read it.
+// not convert ends the count: no later signal would have read it. A line
+// that the file ends without a line feed is not closed: it is not a line.
 void line_tally_finish(SignalStream* s, LineTally* t) noexcept;
 
 #endif

@@ -5,6 +5,7 @@ import os
 import warnings
 
 from ._engine import engine
+from .report_warnings import ReportWarning, SignalFileWarning
 
 _INT64 = 2 ** 63 - 1
 
@@ -23,12 +24,20 @@ class SignalFileError(ValueError):
         super().__init__(message if line is None else "%s\n(line %d)" % (message, line))
 
 
-class SignalAlignmentWarning(UserWarning):
+class SignalAlignmentWarning(SignalFileWarning):
     """Signals of the file stop starting at line starts: the first line that
     holds other than 64 values (a label column left in, a short line, an
     empty line) shifts every later signal. The values are read as the
     command reads them, shifted; the command prints the same words on
     standard error."""
+
+
+def shown_path(path):
+    """A path as text for messages: bytes that are not UTF-8 (and other
+    characters that do not print) escaped, never an error."""
+    text = os.fsdecode(path) if isinstance(path, (bytes, os.PathLike)) else str(path)
+    shown = text.encode("utf-8", "surrogateescape").decode("utf-8", "backslashreplace")
+    return "".join(c if c.isprintable() else c.encode("unicode_escape").decode("ascii") for c in shown)
 
 
 def _bound(name, value):
@@ -48,18 +57,22 @@ def read_signals(path, begin=None, end=None):
 
     A line is what ends with a line feed; each signal is the next 64 values,
     each followed by one separator. Raises SignalFileError where the command
-    fails, with its message. Warns with SignalAlignmentWarning, naming the
-    line, where the command warns that signals do not start at line starts.
+    fails, with its message. Warns, in the command's words on standard error
+    and with the file's path, with a SignalFileWarning (kind, line, count)
+    for each of: lines without 64 values (SignalAlignmentWarning), column
+    numbers as a first line, signals with NaN or infinity, and a last line
+    without a line feed.
 
     The file is read with the command's threads (OMBREL_THREADS); other
     Python threads run meanwhile."""
     encoded = os.fsencode(path)
     if b"\0" in encoded:
         raise ValueError("embedded null byte in the signal file's path %r" % (path,))
-    x, lines, message, line, misaligned = engine().read_signals(
+    x, lines, message, line, found = engine().read_signals(
         encoded, _bound("begin", begin), _bound("end", end))
-    if misaligned is not None:
-        warnings.warn("%s: %s" % (os.fsdecode(path), misaligned), SignalAlignmentWarning, stacklevel=2)
+    for kind, first, count, text in found:
+        category = SignalAlignmentWarning if kind == "value-count" else SignalFileWarning
+        warnings.warn(category(ReportWarning(kind, text, first, count), shown_path(path)), stacklevel=2)
     if message is not None:
         raise SignalFileError(message.rstrip("\n"), os.fsdecode(path), line)
     return x, lines

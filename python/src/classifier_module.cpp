@@ -6,6 +6,7 @@
 #include "classifier_context.h"
 #include "error_blocks.h"
 #include "misalignment_warning.h"
+#include "reader_warnings.h"
 #include "signal_file/pass_settings.h"
 #include "signal_file/signal_file.h"
 #include "signal_file_error.h"
@@ -152,12 +153,14 @@ std::string failure_message(SignalFileStatus status, const std::string& path)
 struct Collected {
     std::vector<float> values;
     std::vector<std::int64_t> lines;
+    ReaderFindings findings{};
     bool out_of_memory = false;
 };
 
 bool collect(void* context, const SignalRecord& record) noexcept
 {
     auto* collected = static_cast<Collected*>(context);
+    reader_findings_take(&collected->findings, record);
     try {
         collected->values.insert(collected->values.end(), record.values, record.values + INPUT_LENGTH);
         collected->lines.push_back(record.line);
@@ -184,6 +187,42 @@ void reserve_rows(const SignalFile& file, Collected* collected) noexcept
     }
 }
 
+bool end_given(const SignalWindowStep* steps, int step_count) noexcept
+{
+    for (int k = 0; k < step_count; ++k) {
+        if (steps[k].is_end) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The run's warnings as (kind, first line, count, words) in the command's
+// order: value count, column numbers, NaN or infinity, last line.
+py::list reader_warnings(const SignalFileOutcome& outcome, const ReaderFindings& f)
+{
+    py::list found;
+    char text[MISALIGNMENT_TEXT > READER_WARNING_TEXT ? MISALIGNMENT_TEXT : READER_WARNING_TEXT];
+    if (outcome.misaligned_line != 0) {
+        misalignment_text(text, sizeof text, outcome.misaligned_line, outcome.misaligned_values,
+                          outcome.misaligned_count);
+        found.append(py::make_tuple("value-count", outcome.misaligned_line, outcome.misaligned_count, text));
+    }
+    if (f.column_numbers) {
+        column_numbers_text(text, sizeof text);
+        found.append(py::make_tuple("header-line", 1, 1, text));
+    }
+    if (f.non_finite_count != 0) {
+        non_finite_text(text, sizeof text, f.non_finite_line, f.non_finite_count);
+        found.append(py::make_tuple("non-finite-signal", f.non_finite_line, f.non_finite_count, text));
+    }
+    if (f.unterminated_line != 0) {
+        unterminated_text(text, sizeof text, f.unterminated_line);
+        found.append(py::make_tuple("no-final-line-feed", f.unterminated_line, 1, text));
+    }
+    return found;
+}
+
 // Opens, settles and reads the file through the signal-file component, on
 // the threads the command would use. Runs without the GIL.
 SignalFileOutcome read_through_component(const char* path, const SignalWindowStep* steps, int step_count,
@@ -198,6 +237,11 @@ SignalFileOutcome read_through_component(const char* path, const SignalWindowSte
         reserve_rows(file, collected);
         const SignalReadSettings settings{nullptr, 0, threads, signal_pass_block_bytes()};
         outcome = signal_file_read(&file, settings, {collect, collected});
+        // As the command's six-word form: a window names its lines.
+        if (outcome.status == SignalFileStatus::COMPLETE && !end_given(steps, step_count) &&
+            file.unterminated_tail) {
+            collected->findings.unterminated_line = (file.line_count > 0 ? file.line_count : 0) + 1;
+        }
     }
     signal_file_close(&file);
     return outcome;
@@ -206,9 +250,10 @@ SignalFileOutcome read_through_component(const char* path, const SignalWindowSte
 // Reads the signals of lines begin to end (counted from 1) as the command's
 // file mode does; a bound not given takes the value the six-word form gives
 // it: the first line, the file's line count. Returns (values (n, 64)
-// float32, line numbers (n,) int64, None, None, warning), or (None, None,
-// the command's message, the failing line or None, warning); warning is
-// the command's misalignment warning without the program's name, or None.
+// float32, line numbers (n,) int64, None, None, warnings), or (None, None,
+// the command's message, the failing line or None, warnings); warnings:
+// the command's warnings on standard error without the program's name, as
+// (kind, first line, count, words).
 py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> begin,
                        std::optional<std::int64_t> end)
 {
@@ -240,12 +285,7 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
     if (collected.out_of_memory) {
         throw std::bad_alloc();
     }
-    py::object warning = py::none();
-    if (outcome.misaligned_line != 0) {
-        char text[96];
-        misalignment_text(text, sizeof text, outcome.misaligned_line, outcome.misaligned_values);
-        warning = py::str(text);
-    }
+    const py::list warning = reader_warnings(outcome, collected.findings);
     if (outcome.status != SignalFileStatus::COMPLETE) {
         py::object line = outcome.failing_line != 0 ? py::object(py::int_(outcome.failing_line)) : py::none();
         return py::make_tuple(py::none(), py::none(), failure_message(outcome.status, path), line, warning);

@@ -364,12 +364,34 @@ def misalignment_warning(stream, completed):
         line = data.count(b"\n", 0, start)
         if line < closed:
             per_line[line] += 1
-    for line in range(closed):
-        if per_line[line] != INPUT_LENGTH:
-            count = per_line[line]
-            return ("ombrel_emulator: warning: line %d holds %d value%s; signals after it do not start at line starts\n"
-                    % (line + 1, count, "" if count == 1 else "s"))
-    return ""
+    off = [line for line in range(closed) if per_line[line] != INPUT_LENGTH]
+    if not off:
+        return ""
+    line, count = off[0], per_line[off[0]]
+    return ("ombrel_emulator: warning: line %d holds %d value%s%s; signals after it do not start at line starts%s\n"
+            % (line + 1, count, "" if count == 1 else "s",
+               " (%d lines hold other than 64)" % len(off) if len(off) > 1 else "",
+               "; if the first column is a row index, write the signals with "
+               "DataFrame.to_csv(path, index=False, header=False)" if line == 0 and count == 65 else ""))
+
+
+def finding_warnings(signals, data, whole_file):
+    """Standard error after a complete run, past the misalignment line:
+    signals is [(line, values)] of the window classified."""
+    out = ""
+    if signals and signals[0][0] == 1 and signals[0][1] == [float(k) for k in range(INPUT_LENGTH)]:
+        out += ("ombrel_emulator: warning: line 1 holds the column numbers 0 to 63 and is classified as a signal; "
+                "write the signals with DataFrame.to_csv(path, index=False, header=False)\n")
+    bad = [line for line, values in signals if not all(math.isfinite(v) for v in values)]
+    if bad:
+        one = len(bad) == 1
+        out += ("ombrel_emulator: warning: %d signal%s hold%s NaN or infinity, the first on line %d; %s probabilities "
+                "and class are not a classification\n" % (len(bad), "" if one else "s", "s" if one else "", bad[0],
+                                                          "its" if one else "their"))
+    if whole_file and data[data.rfind(b"\n") + 1:].strip(b" \t\n\r\v\f"):
+        out += ("ombrel_emulator: warning: the last line (line %d) has no line feed: it is not a line and its signal "
+                "is not classified; end the file with a line feed\n" % (data.count(b"\n") + 1))
+    return out
 
 
 ATOF = re.compile(r"\s*([+-]?(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?|[+-]?(?:infinity|inf|nan))", re.IGNORECASE)
@@ -480,6 +502,7 @@ def file_run(k, path, data, options):
     count = 0
     current = begin - 1
     probabilities = []
+    classified = []
     for j in range(end):
         signal = stream.read_signal()
         if signal is None:
@@ -491,13 +514,15 @@ def file_run(k, path, data, options):
         probabilities.extend(p)
         counters[class_id] += 1
         current += 1
+        classified.append((current, signal))
         count += 1
         text += record(count, current, class_id, p, current == end)
         if current == end:
             text += CLOSING
     if count == 0:
         text += CLOSING
-    return Outcome(text + summary(count, counters), 0, probabilities, misalignment_warning(stream, True))
+    return Outcome(text + summary(count, counters), 0, probabilities,
+                   misalignment_warning(stream, True) + finding_warnings(classified, data, not options))
 
 
 # --------------------------------------------------------------------------
@@ -832,6 +857,13 @@ def main():
     run_file("file_line_of_63", k23, p23, p_short, deliberate=True)
     p_last_long = cases.data_file("last_line_of_66.csv", s3[:-1] + b",1.5,-2\n")
     run_file("file_last_line_of_66", k23, p23, p_last_long)
+    # What a data frame's to_csv writes by default: the column names as a
+    # first line (a signal of its own), a row index as a first column.
+    p_names = cases.data_file("column_names_first.csv", ",".join(str(c) for c in range(64)).encode() + b"\n" + s3)
+    run_file("file_column_names_first", k23, p23, p_names, deliberate=True)
+    run_file("file_column_names_window", k23, p23, p_names, [("--begin", "2"), ("--end", "4")])
+    p_index = cases.data_file("index_column.csv", b"".join(b"%d," % i + row for i, row in enumerate(s3.splitlines(True))))
+    run_file("file_index_column", k23, p23, p_index, deliberate=True)
 
     cases.write()
     print("%d cases, %d data files" % (len(cases.entries), len(cases.files)))

@@ -29,9 +29,14 @@ TIMEOUT = 180  # seconds; generous for sanitized builds
 # A sanitizer report must never pass for the program's own status 1.
 SANITIZER_ENV = {name: (os.environ.get(name, "") + ":" if os.environ.get(name) else "") + "exitcode=86"
                  for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS")}
-# The one line a signal file off the line starts adds on standard error.
-MISALIGNED = re.compile(rb"ombrel_emulator: warning: line [1-9][0-9]* holds [0-9]+ values?; "
-                        rb"signals after it do not start at line starts\n")
+# The lines a signal file may add on standard error: off the line starts,
+# NaN or infinity in signals, a last line without a line feed, column names.
+WARNINGS = re.compile(rb"(?:ombrel_emulator: warning: (?:"
+                      rb"line [1-9][0-9]* holds [0-9]+ values?(?: \([0-9]+ lines hold other than 64\))?; "
+                      rb"signals after it do not start at line starts(?:; if the first column [^\n]*)?"
+                      rb"|[1-9][0-9]* signals? holds? NaN or infinity, the first on line [1-9][0-9]*; [^\n]*"
+                      rb"|the last line \(line [1-9][0-9]*\) has no line feed: [^\n]*"
+                      rb"|line 1 holds the column numbers 0 to 63 [^\n]*)\n)+")
 
 
 def knowledge(units, seed=1, **overrides):
@@ -63,7 +68,7 @@ def general_problem(done):
     out, err = done.stdout, done.stderr
     if done.returncode < 0:
         return "killed by signal %d" % -done.returncode
-    if err and not MISALIGNED.fullmatch(err):
+    if err and not WARNINGS.fullmatch(err):
         return "standard error: %r" % err[:400]
     if done.returncode == 0:
         return None if out.endswith(b"}\n") else "status 0 without a complete report: ends %r" % out[-80:]

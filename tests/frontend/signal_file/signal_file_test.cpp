@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <random>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,14 +30,21 @@ struct Record {
     bool last;
     std::vector<float> floats; // probabilities or values
     std::uint16_t class_id;
-    bool operator==(const Record&) const = default;
+    std::uint8_t findings;
+    // Floats compared by their bits: a NaN probability equals itself.
+    bool operator==(const Record& o) const
+    {
+        return line == o.line && last == o.last && class_id == o.class_id && findings == o.findings &&
+               floats.size() == o.floats.size() &&
+               std::memcmp(floats.data(), o.floats.data(), floats.size() * sizeof(float)) == 0;
+    }
 };
 
 bool collect(void* sink, const SignalRecord& r) noexcept
 {
     const float* p = r.values != nullptr ? r.values : r.probabilities;
     const int n = r.values != nullptr ? INPUT_LENGTH : CLASS_COUNT;
-    static_cast<std::vector<Record>*>(sink)->push_back({r.line, r.last, std::vector<float>(p, p + n), r.class_id});
+    static_cast<std::vector<Record>*>(sink)->push_back({r.line, r.last, std::vector<float>(p, p + n), r.class_id, r.findings});
     return true;
 }
 
@@ -125,7 +134,8 @@ TEST(BlockLines, KeepsTheLeadingLinesThatAreOneSignalEach)
     std::vector<char> data(text.begin(), text.end());
     std::vector<float> results(4 * INPUT_LENGTH);
     std::uint16_t ids[4];
-    Block block{data.data(), results.data(), ids, 0, 0, 4, 4, data.size(), false, 0, 0, false};
+    std::uint8_t findings[4];
+    Block block{data.data(), results.data(), ids, findings, 0, 0, 4, 4, data.size(), false, 0, 0, false};
     const std::atomic<bool> go_on{false};
     read_block_lines(&block, 1, nullptr, go_on);
     EXPECT_EQ(block.accepted, 2);
@@ -140,12 +150,13 @@ TEST(BlockOutput, HandsOverTheWindowInOrderAndMarksItsEnd)
         results[k] = static_cast<float>(k);
     }
     std::uint16_t ids[4] = {1, 2, 3, 4};
+    std::uint8_t findings[4] = {0, SIGNAL_NON_FINITE, 0, 0};
     // Lines 11 to 14, window 12 to 14.
-    Block block{nullptr, results.data(), ids, 0, 10, 4, 4, 0, false, 4, 0, true};
+    Block block{nullptr, results.data(), ids, findings, 0, 10, 4, 4, 0, false, 4, 0, true};
     std::vector<Record> records;
     EXPECT_TRUE(hand_over_block(block, 12, 14, true, nullptr, {collect, &records}));
     ASSERT_EQ(records.size(), 3u);
-    EXPECT_EQ(records[0], (Record{12, false, {4, 5, 6, 7}, 2}));
+    EXPECT_EQ(records[0], (Record{12, false, {4, 5, 6, 7}, 2, SIGNAL_NON_FINITE}));
     EXPECT_EQ(records[2].line, 14);
     EXPECT_TRUE(records[2].last);
 
@@ -277,6 +288,7 @@ void expect_same(const FileRun& one, const FileRun& other, const std::string& wh
     EXPECT_EQ(one.outcome.status, other.outcome.status) << what;
     EXPECT_EQ(one.outcome.failing_line, other.outcome.failing_line) << what;
     EXPECT_EQ(one.outcome.misaligned_line, other.outcome.misaligned_line) << what;
+    EXPECT_EQ(one.outcome.misaligned_count, other.outcome.misaligned_count) << what;
     EXPECT_TRUE(one.records == other.records) << what << ": " << one.records.size() << " records against "
                                                << other.records.size();
 }
@@ -326,6 +338,61 @@ TEST(SignalFile, AValueThatDoesNotConvertIsAScanFailureOnItsLine)
     EXPECT_EQ(one.outcome.failing_line, 3);
     EXPECT_EQ(one.records.size(), 2u);
     expect_same(one, read_file(file, 2, 100, nothing), "scan failure");
+}
+
+// Files of aligned lines with, at random places, a NaN or an infinity, the
+// column numbers as line 1, lines of 63 or 65 values and a tail without a
+// line feed: the findings of each record are those of its values read
+// without a knowledge, the lines off are counted, and every thread count and
+// block size agrees.
+TEST(SignalFile, FindingsAndCountsAgreeWithTheValuesOnEveryThreadCount)
+{
+    std::mt19937 random(20261207);
+    std::string numbers;
+    for (int k = 0; k < 64; ++k) {
+        numbers += std::to_string(k) + (k == 63 ? "\n" : ",");
+    }
+    for (int round = 0; round < 40; ++round) {
+        std::string text = random() % 3 == 0 ? numbers : "";
+        std::int64_t off = 0;
+        for (int line = 0; line < 30; ++line) {
+            std::string row = signal_line(64, line);
+            const unsigned pick = random() % 16;
+            if (pick == 0 || pick == 1) { // the second value's text replaced
+                const std::size_t start = row.find(',') + 1;
+                row.replace(start, row.find(',', start) - start, pick == 0 ? "nan" : "-INF");
+            }
+            if (pick == 2 || pick == 3) {
+                row = signal_line(pick == 2 ? 63 : 65, line);
+                ++off;
+            }
+            text += row;
+        }
+        const bool tail = random() % 2 == 0;
+        text += tail ? "1,2 \r" : " \t";
+        const TextFile file(text);
+        const auto nothing = [](SignalFile*) {};
+        FileRun values{};
+        SignalFile f;
+        ASSERT_EQ(signal_file_open(&f, file.path.c_str()).status, SignalFileStatus::COMPLETE);
+        ASSERT_EQ(signal_file_settle(&f, nullptr, 0).status, SignalFileStatus::COMPLETE);
+        values.outcome = signal_file_read(&f, {nullptr, 0, 1, 1 << 16}, {collect, &values.records});
+        EXPECT_EQ(f.unterminated_tail, tail);
+        signal_file_close(&f);
+        EXPECT_EQ(values.outcome.misaligned_count, off);
+        for (const Record& r : values.records) {
+            bool finite = true, numbered = r.line == 1;
+            for (int k = 0; k < INPUT_LENGTH; ++k) {
+                finite = finite && std::isfinite(r.floats[static_cast<std::size_t>(k)]);
+                numbered = numbered && r.floats[static_cast<std::size_t>(k)] == static_cast<float>(k);
+            }
+            EXPECT_EQ(r.findings, (finite ? 0 : SIGNAL_NON_FINITE) | (numbered ? SIGNAL_COLUMN_NUMBERS : 0)) << r.line;
+        }
+        const FileRun one = read_file(file, 1, 1 << 16, nothing);
+        for (const std::size_t block : {std::size_t{1}, std::size_t{700}, std::size_t{1} << 16}) {
+            expect_same(one, read_file(file, 3, block, nothing), "findings, block " + std::to_string(block));
+        }
+    }
 }
 
 TEST(SignalFile, LinesAppendedAfterTheOpenAreNeverRead)
