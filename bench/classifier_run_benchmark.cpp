@@ -2,6 +2,7 @@
 // measured in the same run: the maths library's N double-precision tanh and
 // four exp, on arguments of a few units.
 #include "classifier.h"
+#include "classifier_context.h"
 
 #include <benchmark/benchmark.h>
 
@@ -61,6 +62,45 @@ void classify_unsaturated(benchmark::State& state)
     classify_signals(state, 1.0f);
 }
 BENCHMARK(classify_unsaturated)->Arg(0)->Arg(10)->Arg(23);
+
+// The batch entry over BATCH different signals drawn as above, timed per
+// signal (items): the same knowledge and amplitudes as `classify`.
+constexpr int BATCH = 256;
+
+void classify_batch_signals(benchmark::State& state, float amplitude)
+{
+    const int units = static_cast<int>(state.range(0));
+    const std::vector<float> knowledge = random_knowledge(units);
+    ClassifierContext context;
+    if (classifier_context_init(&context, knowledge.data(), static_cast<std::int32_t>(knowledge.size())) != STATUS_OK) {
+        state.SkipWithError("knowledge refused");
+        return;
+    }
+    std::vector<float> signals(static_cast<std::size_t>(BATCH) * INPUT_LENGTH);
+    std::mt19937 generator(7);
+    std::uniform_real_distribution<float> signal(-amplitude, amplitude);
+    for (float& v : signals) v = signal(generator);
+    std::vector<float> probabilities(static_cast<std::size_t>(BATCH) * CLASS_COUNT);
+    std::vector<std::uint16_t> class_ids(BATCH);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(signals.data());
+        classifier_context_run_batch(&context, signals.data(), BATCH, probabilities.data(), class_ids.data());
+        benchmark::DoNotOptimize(probabilities.data());
+        benchmark::DoNotOptimize(class_ids.data());
+    }
+    state.SetItemsProcessed(state.iterations() * BATCH);
+}
+void classify_batch(benchmark::State& state)
+{
+    classify_batch_signals(state, 100.0f);
+}
+BENCHMARK(classify_batch)->Arg(0)->Arg(10)->Arg(23);
+
+void classify_batch_unsaturated(benchmark::State& state)
+{
+    classify_batch_signals(state, 1.0f);
+}
+BENCHMARK(classify_batch_unsaturated)->Arg(0)->Arg(10)->Arg(23);
 
 void floor_transcendentals(benchmark::State& state)
 {

@@ -18,6 +18,8 @@
 
 #include "classifier.h"
 
+#include <stddef.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -77,6 +79,21 @@ LibraryStatus classifier_context_init(ClassifierContext* context, const float* k
  */
 LibraryStatus classifier_context_run(ClassifierContext* context, const float* input,
                                      float* probabilities, uint16_t* class_id);
+
+/*
+ * Classifies `count` signals, each as classifier_context_run classifies it
+ * alone, bit for bit: signal s is input[s*INPUT_LENGTH .. +INPUT_LENGTH-1],
+ * its probabilities go to probabilities[s*CLASS_COUNT .. +CLASS_COUNT-1]
+ * and its class id to class_ids[s]. Several signals run side by side (one
+ * per vector lane, each sum in its own signal's order), which makes a
+ * signal several times cheaper than a call per signal. The context's
+ * working buffers are not used; the context is only read, so threads may
+ * share it here. Same status gate: a refusal reads no signal and writes no
+ * output; count 0 writes nothing. Never allocates. Pointers are not
+ * checked; the output arrays must not overlap the input.
+ */
+LibraryStatus classifier_context_run_batch(const ClassifierContext* context, const float* input,
+                                           size_t count, float* probabilities, uint16_t* class_ids);
 
 /*
  * Classifies one signal as classifier_context_run does and keeps every

@@ -15,6 +15,7 @@
 #include "engine/hidden_layer.h"
 #include "engine/network_forward.h"
 #include "engine/output_layer.h"
+#include "engine/signal_lanes.h"
 #include "engine/softmax_decision.h"
 #include "engine/standardise_signal.h"
 

@@ -21,4 +21,9 @@ void float_tanh_array(const float* input, float* output, int count) noexcept;
 
 float float_exp(float x) noexcept;
 
+// output[i] = float_exp(input[i]) for i < count, several lanes at once where
+// the processor has them; reads and writes exactly `count` floats. The
+// arrays may not overlap partially (equal is allowed).
+void float_exp_array(const float* input, float* output, int count) noexcept;
+
 #endif

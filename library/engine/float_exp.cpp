@@ -9,12 +9,23 @@ float float_exp(float x) noexcept
     return exp_single(x);
 }
 
+void float_exp_array(const float* input, float* output, int count) noexcept
+{
+    for (int i = 0; i < count; ++i) {
+        output[i] = exp_single(input[i]);
+    }
+}
+
 #else
 
 #include <cmath>
 #include <limits>
 
 #if OMBREL_OWN_ELEMENTARY
+
+// The four-lane functions are always inlined, into the AVX2 function alone
+// (see float_tanh.cpp).
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 #include "engine/exp_accurate.h"
 #include "engine/exp_lanes.h"
@@ -57,11 +68,75 @@ float float_exp(float x) noexcept
     return exp_between(x);
 }
 
+namespace {
+
+// Four (or two) arguments at once: a lane of [-87, 88.5] whose result lies
+// clear of a float midpoint is rounded as float_exp rounds it; every other
+// lane takes float_exp itself.
+template <typename D, typename I>
+__attribute__((always_inline)) inline void exp_lanes_float(const float* input, float* output) noexcept
+{
+    constexpr int lanes = static_cast<int>(sizeof(D) / sizeof(double));
+    D x;
+    for (int i = 0; i < lanes; ++i) {
+        x[i] = static_cast<double>(input[i]);
+    }
+    const I covered = (x >= static_cast<double>(LOWEST_COVERED)) & (x <= static_cast<double>(HIGHEST_COVERED));
+    const D e = exp_lanes<D, I>(covered ? x : D{});
+    const I clear = covered & (ulps_from_float_midpoint<D, I>(e) > EXP_WINDOW);
+    for (int i = 0; i < lanes; ++i) {
+        output[i] = clear[i] ? static_cast<float>(e[i]) : float_exp(input[i]);
+    }
+}
+
+template <typename D, typename I>
+__attribute__((always_inline)) inline void exp_groups(const float* input, float* output, int count) noexcept
+{
+    constexpr int lanes = static_cast<int>(sizeof(D) / sizeof(double));
+    int done = 0;
+    for (; done + lanes <= count; done += lanes) {
+        exp_lanes_float<D, I>(input + done, output + done);
+    }
+    for (; done < count; ++done) {
+        output[done] = float_exp(input[done]);
+    }
+}
+
+#if defined(__x86_64__) && !defined(_WIN32)
+// Four lanes per instruction where the processor has AVX2 (not on Windows:
+// see float_tanh.cpp).
+__attribute__((target("avx2"))) void exp_array_avx2(const float* input, float* output, int count) noexcept
+{
+    exp_groups<Double4, Int4>(input, output, count);
+}
+#define OMBREL_EXP_AVX2 1
+#endif
+
+} // namespace
+
+void float_exp_array(const float* input, float* output, int count) noexcept
+{
+#ifdef OMBREL_EXP_AVX2
+    if (__builtin_cpu_supports("avx2")) {
+        exp_array_avx2(input, output, count);
+        return;
+    }
+#endif
+    exp_groups<Double2, Int2>(input, output, count);
+}
+
 #else
 
 float float_exp(float x) noexcept
 {
     return static_cast<float>(std::exp(static_cast<double>(x)));
+}
+
+void float_exp_array(const float* input, float* output, int count) noexcept
+{
+    for (int i = 0; i < count; ++i) {
+        output[i] = float_exp(input[i]);
+    }
 }
 
 #endif
