@@ -38,6 +38,13 @@ def clean_copy(destination):
             shutil.copy2(source, target)
 
 
+def test_the_python_page_gives_these_steps():
+    page = (ROOT / "docs" / "python.md").read_text()
+    steps = re.search(r"^/usr/bin/python3 -m venv --system-site-packages (\S+)\n\1/bin/pip install "
+                      r"--no-build-isolation \./python\n\1/bin/ombrel-knowledge inspect ", page, re.M)
+    assert steps, "docs/python.md no longer shows the steps this test runs"
+
+
 def test_pip_install_from_a_clean_copy_classifies_as_the_command(tmp_path, emulator):
     tree = tmp_path / "tree"
     clean_copy(tree)
