@@ -58,8 +58,8 @@ class SignalFileWarning(UserWarning):
 
 
 class WarningList:
-    """The warnings of one run, in the order found; a kind found twice for
-    the same line is kept once."""
+    """The warnings of one run, in the order found; the same warning found
+    twice is kept once."""
 
     def __init__(self, items=()):
         self.items = []
@@ -72,7 +72,7 @@ class WarningList:
 
     def extend(self, items):
         for w in items:
-            if not any(w.kind == o.kind and w.line == o.line for o in self.items):
+            if w not in self.items:
                 self.items.append(w)
 
     def __iter__(self):

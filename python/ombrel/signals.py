@@ -5,6 +5,7 @@ import os
 import warnings
 
 from ._engine import engine
+from .file_paths import shown_path
 from .report_warnings import ReportWarning, SignalFileWarning
 
 _INT64 = 2 ** 63 - 1
@@ -30,14 +31,6 @@ class SignalAlignmentWarning(SignalFileWarning):
     empty line) shifts every later signal. The values are read as the
     command reads them, shifted; the command prints the same words on
     standard error."""
-
-
-def shown_path(path):
-    """A path as text for messages: bytes that are not UTF-8 (and other
-    characters that do not print) escaped, never an error."""
-    text = os.fsdecode(path) if isinstance(path, (bytes, os.PathLike)) else str(path)
-    shown = text.encode("utf-8", "surrogateescape").decode("utf-8", "backslashreplace")
-    return "".join(c if c.isprintable() else c.encode("unicode_escape").decode("ascii") for c in shown)
 
 
 def _bound(name, value):

@@ -2,7 +2,7 @@
 
     python3 -m ombrel.evaluate KNOWLEDGE SIGNALS [LABELS] [--json OUT.json] [--plot OUT.png]
                                [--first-label 0] [--class-names a,b,c,d]
-                               [--html OUT.html [--compare KNOWLEDGE2]]
+                               [--html OUT.html [--compare KNOWLEDGE2]] [--strict]
 
 LABELS holds one class id (1 to 4; 0 to 3 with --first-label 0) per signal
 line, written as an integer or as an integral number in any float form (3,
@@ -14,16 +14,25 @@ Without LABELS, prints how many signals the library gave each class.
 --html writes the interactive report: one self-contained page with the
 figures, a signal table and the library's trace of each signal; --compare
 adds what a second knowledge changes on the same signals.
+
+Warnings (lines without 64 values, a last line without a line feed, column
+names or a row index read as values, NaN or infinity in signals or
+probabilities, a knowledge that classifies everything the same way, signals
+unlike what the knowledge expects) go to standard error, into the JSON's
+"warnings", the page's banner and the plot's title; --strict then exits 1.
 """
 
 import argparse
 import json
+import os
 import sys
 import time
 
 import numpy as np
 
 from ..evaluation import CLASS_COUNT, class_names_from, evaluate
+from ..file_paths import refuse_unless_regular, replacing, shown_path
+from ..report_warnings import PANDAS_FIX, WarningList
 
 # Rows classified between two looks at the clock.
 BLOCK = 1 << 16
@@ -64,18 +73,19 @@ def read_labels(path, first_label=1):
     return labels
 
 
-def _write_json(result, path):
-    with open(path, "w") as f:
-        json.dump(result.to_dict(), f, indent=2)
+def _write_json(result, found, path):
+    report = dict(result.to_dict(), warnings=found.to_list())
+    with replacing(path, "w", encoding="utf-8") as f:
+        json.dump(report, f, indent=2)
         f.write("\n")
 
 
-def _write_plot(result, class_ids, probabilities, labels, path):
+def _write_plot(result, class_ids, probabilities, labels, found, path):
     try:
         from ..report.plot import plot_evaluation
     except ImportError as error:
         raise OSError(None, "--plot needs matplotlib (%s); install python3-matplotlib" % error) from None
-    plot_evaluation(result, class_ids, probabilities, labels, path)
+    plot_evaluation(result, class_ids, probabilities, labels, path, warnings=found.title())
 
 
 def distribution(class_ids, names):
@@ -96,10 +106,10 @@ def command_line(argv):
     return " ".join(["python3", "-m", "ombrel.evaluate"] + [shlex.quote(str(w)) for w in words])
 
 
-def _write_html(path, X, runs, labels, lines, signals_path, names, command):
+def _write_html(path, X, runs, labels, lines, signals_path, names, command, found):
     from ..report import Run, write_runs
     write_runs(path, X, [Run(*run) for run in runs], labels, lines=lines, signals_path=signals_path,
-               class_names=names, command=command)
+               class_names=names, command=command, warnings=found.to_list())
 
 
 def write_outputs(outputs):
@@ -112,16 +122,9 @@ def write_outputs(outputs):
             write(path)
         except (OSError, ValueError) as error:
             reason = error.strerror if isinstance(error, OSError) and error.strerror else error
-            print("error: cannot write %s: %s" % (path, reason), file=sys.stderr)
+            print("error: cannot write %s: %s" % (shown_path(path), reason), file=sys.stderr)
             return 1
     return 0
-
-
-def _warn_unless_standardised(classifier, X, path):
-    from ..checks.standardisation import IMPORT_FIX, standardisation_warning
-    for line in standardisation_warning(classifier.knowledge_, X, "the signals of %s" % path,
-                                        IMPORT_FIX) or ():
-        print("warning: " + line, file=sys.stderr)
 
 
 class Progress:
@@ -163,16 +166,13 @@ def classify_with_progress(classifier, X, started):
     return class_ids, probabilities
 
 
-def main(argv=None):
-    from ..classifier import Classifier, KnowledgeError
-    from ..signals import SignalFileError, read_signals
-
+def _parser():
     parser = argparse.ArgumentParser(prog="python3 -m ombrel.evaluate", description=__doc__.split("\n")[0])
     parser.add_argument("knowledge", help="knowledge file")
     parser.add_argument("signals", help="signal file, one signal of 64 values per line")
     parser.add_argument("labels", nargs="?", help="one class id (1 to 4) per signal line; without "
                         "it, the classes given are counted and the report shows no accuracy")
-    parser.add_argument("--json", metavar="OUT.json", help="write the figures as JSON")
+    parser.add_argument("--json", metavar="OUT.json", help="write the figures and the warnings as JSON")
     parser.add_argument("--plot", metavar="OUT.png", help="draw the confusion matrix and the "
                         "histograms of the winning probability (the format follows the name's "
                         "ending: .png, .svg, .pdf)")
@@ -186,6 +186,58 @@ def main(argv=None):
                         "file that opens offline in a browser")
     parser.add_argument("--compare", metavar="KNOWLEDGE2", help="with --html: compare with a second "
                         "knowledge on the same signals")
+    parser.add_argument("--strict", action="store_true", help="exit with 1 after a complete report "
+                        "that carries any warning (for CI)")
+    return parser
+
+
+def _labels_for(args, X, found):
+    labels = read_labels(args.labels, args.first_label)
+    if len(labels) != len(X):
+        hint = ("; line 1 of %s holds column names: %s" % (args.signals, PANDAS_FIX)
+                if any(w.kind == "header-line" for w in found) else "")
+        raise ValueError("%s has %d labels for the %d signals of %s: give one per signal line%s"
+                         % (args.labels, len(labels), len(X), args.signals, hint))
+    return labels
+
+
+def _classify_all(args, found, started):
+    """(X, lines, labels, runs) of the command's files; runs: (classifier,
+    knowledge path, class ids, probabilities) for K and, comparing, K2."""
+    from ..checks.run_warnings import read_with_warnings, run_warnings
+    from ..classifier import Classifier
+    from ..signals import read_signals
+    for path in (args.knowledge, args.compare, args.labels):
+        if path is not None:
+            refuse_unless_regular(path)
+    classifier = Classifier(args.knowledge)
+    second = Classifier(args.compare) if args.compare else None
+    X, lines = read_with_warnings(read_signals, args.signals, found)
+    labels = None if args.labels is None else _labels_for(args, X, found)
+    runs = [(classifier, args.knowledge, *classify_with_progress(classifier, X, started))]
+    if second is not None:
+        runs.append((second, args.compare, *classify_with_progress(second, X, started)))
+    run_warnings(runs, X, lines, args.signals, found)
+    return X, lines, labels, runs
+
+
+def _failure(error):
+    """The one line for a run that cannot be made."""
+    from ..signals import SignalFileError
+    if isinstance(error, OSError):
+        if error.filename and error.strerror:
+            return "error: %s: %s" % (shown_path(error.filename), error.strerror)
+        return "error: %s" % error
+    if isinstance(error, SignalFileError):
+        from ..checks.import_check import signal_file_error_line
+        return "error: %s" % signal_file_error_line(error)
+    return "error: %s" % error
+
+
+def main(argv=None):
+    from ..classifier import KnowledgeError
+    from ..signals import SignalFileError
+    parser = _parser()
     args = parser.parse_args(argv)
     if args.compare and not args.html:
         parser.error("--compare goes with --html OUT.html")
@@ -195,41 +247,42 @@ def main(argv=None):
         names = class_names_from(args.class_names)
     except ValueError as error:
         parser.error("--class-names: %s" % error)
-    started = time.monotonic()
+    found = WarningList()
     try:
-        classifier = Classifier(args.knowledge)
-        second = Classifier(args.compare) if args.compare else None
-        X, lines = read_signals(args.signals)
-        _warn_unless_standardised(classifier, X, args.signals)
-        labels = None
-        if args.labels is not None:
-            labels = read_labels(args.labels, args.first_label)
-            if len(labels) != len(X):
-                raise ValueError("%s has %d labels for the %d signals of %s: give one per signal line"
-                                 % (args.labels, len(labels), len(X), args.signals))
-        runs = [(classifier, args.knowledge, *classify_with_progress(classifier, X, started))]
-        if second is not None:
-            runs.append((second, args.compare, *classify_with_progress(second, X, started)))
+        X, lines, labels, runs = _classify_all(args, found, time.monotonic())
         class_ids, probabilities = runs[0][2:]
         result = None if labels is None else evaluate(class_ids, labels, names)
-    except OSError as error:
-        print("error: %s: %s" % (error.filename, error.strerror) if error.filename and error.strerror
-              else "error: %s" % error, file=sys.stderr)
+    except (OSError, SignalFileError, KnowledgeError, ValueError) as error:
+        print(_failure(error), file=sys.stderr)
         return 1
-    except SignalFileError as error:
-        from ..checks.import_check import signal_file_error_line
-        print("error: %s" % signal_file_error_line(error), file=sys.stderr)
+    for line in found.lines():
+        print(line, file=sys.stderr)
+    if not write_table(result.table() if result is not None else distribution(class_ids, names)):
         return 1
-    except (KnowledgeError, ValueError) as error:
-        print("error: %s" % error, file=sys.stderr)
-        return 1
-    sys.stdout.write(result.table() if result is not None else distribution(class_ids, names))
-    sys.stdout.flush()
-    return write_outputs([
-        (args.json, lambda path: _write_json(result, path)),
-        (args.plot, lambda path: _write_plot(result, class_ids, probabilities, labels, path)),
+    status = write_outputs([
+        (args.json, lambda path: _write_json(result, found, path)),
+        (args.plot, lambda path: _write_plot(result, class_ids, probabilities, labels, found, path)),
         (args.html, lambda path: _write_html(path, X, runs, labels, lines, args.signals, names,
-                                             command_line(argv)))])
+                                             command_line(argv), found))])
+    return 1 if status or (args.strict and len(found)) else 0
+
+
+def write_table(text):
+    """The table on standard output; False, after one line on standard
+    error, when it cannot be written (a full disk, a closed pipe)."""
+    try:
+        sys.stdout.write(text)
+        sys.stdout.flush()
+        return True
+    except OSError as error:
+        print("error: cannot write the table to standard output: %s" % (error.strerror or error),
+              file=sys.stderr)
+        # Nothing more reaches it: the interpreter's own flush at exit would fail again.
+        try:
+            sys.stdout = open(os.devnull, "w")
+        except OSError:
+            pass
+        return False
 
 
 if __name__ == "__main__":

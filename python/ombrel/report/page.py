@@ -21,6 +21,7 @@ from typing import Optional
 
 import numpy as np
 
+from ..file_paths import read_regular_bytes, replacing, shown_path
 from ..scoring import confusion_matrix, per_class
 
 # Traces are stored for every signal of a report of up to TRACE_ALL_UP_TO
@@ -53,9 +54,8 @@ def _b64(array, dtype):
 
 def _knowledge_facts(run):
     if run.knowledge_path is not None:
-        with open(run.knowledge_path, "rb") as f:
-            digest = hashlib.sha256(f.read()).hexdigest()
-        path = os.fsdecode(run.knowledge_path)
+        digest = hashlib.sha256(read_regular_bytes(run.knowledge_path, "the knowledge")).hexdigest()
+        path = shown_path(run.knowledge_path)
     else:
         # A knowledge given as an array: the digest of the floats it holds.
         digest = hashlib.sha256(run.classifier.knowledge_.astype("<f4").tobytes()).hexdigest()
@@ -128,9 +128,10 @@ def _script_json(data):
 
 
 def page_data(X, runs, labels=None, *, lines=None, signals_path=None, class_names, command=None,
-              date=None, trace_limit=TRACE_ALL_UP_TO):
+              date=None, trace_limit=TRACE_ALL_UP_TO, warnings=()):
     """The report's data (JSON-ready): runs[0] is the knowledge evaluated,
-    runs[1] (if any) the one it is compared with."""
+    runs[1] (if any) the one it is compared with; warnings: the run's
+    warnings as ReportWarning.to_dict() gives them, for the page's banner."""
     n = len(X)
     lines = np.arange(1, n + 1) if lines is None else np.asarray(lines)
     if labels is not None:
@@ -151,11 +152,12 @@ def page_data(X, runs, labels=None, *, lines=None, signals_path=None, class_name
         "n": n,
         "class_names": [str(c) for c in class_names],
         "library_id": _library_id(),
-        "signals": {"path": None if signals_path is None else os.fsdecode(signals_path),
+        "signals": {"path": None if signals_path is None else shown_path(signals_path),
                     "line_count": None if signals_path is None else _line_count(signals_path),
                     "window": [int(lines[0]), int(lines[-1])] if n else None},
         "date": (date or datetime.datetime.now(datetime.timezone.utc)).strftime("%Y-%m-%d %H:%M:%S UTC"),
-        "command": command,
+        "command": None if command is None else shown_path(command),
+        "warnings": list(warnings),
         "lines": _b64(lines, "<f8"),
         "labels": None if labels is None else _b64(labels, "u1"),
         "trace_rule": rule,
@@ -216,7 +218,7 @@ def classify(classifier, X):
 
 def write_html_report(path, classifier, X, labels=None, *, lines=None, compare=None, knowledge_path=None,
                       compare_path=None, signals_path=None, class_names=None, command=None,
-                      trace_limit=TRACE_ALL_UP_TO):
+                      trace_limit=TRACE_ALL_UP_TO, warnings=None):
     """Writes the evaluation report of classifier on signals X (float32
     (n, 64)) to path as one HTML file.
 
@@ -224,16 +226,21 @@ def write_html_report(path, classifier, X, labels=None, *, lines=None, compare=N
     numbers (by default 1 to n); compare: a second Classifier to compare with;
     knowledge_path, compare_path, signals_path: the files, named and (for
     knowledges) hashed in the header; class_names: four names (by default the
-    library's)."""
+    library's); warnings: ReportWarnings for the page's banner, by default
+    those of the signals' values and of each knowledge's classifications."""
     runs = [Run(classifier, knowledge_path, *classify(classifier, X))]
     if compare is not None:
         runs.append(Run(compare, compare_path, *classify(compare, X)))
+    if warnings is None:
+        from ..checks.run_warnings import array_warnings
+        warnings = array_warnings(X, lines, [(r.classifier, r.knowledge_path or "the knowledge", r.class_ids,
+                                              r.probabilities) for r in runs])
     write_runs(path, X, runs, labels, lines=lines, signals_path=signals_path, class_names=class_names,
-               command=command, trace_limit=trace_limit)
+               command=command, trace_limit=trace_limit, warnings=[w.to_dict() for w in warnings])
 
 
 def write_runs(path, X, runs, labels=None, *, lines=None, signals_path=None, class_names=None, command=None,
-               trace_limit=TRACE_ALL_UP_TO):
+               trace_limit=TRACE_ALL_UP_TO, warnings=()):
     if class_names is None:
         class_names = runs[0].classifier.class_names_
     if len(class_names) != 4:
@@ -241,6 +248,7 @@ def write_runs(path, X, runs, labels=None, *, lines=None, signals_path=None, cla
     if command is None:
         command = " ".join([os.path.basename(sys.argv[0]) or "python3"] + sys.argv[1:])
     data = page_data(X, runs, labels, lines=lines, signals_path=signals_path, class_names=class_names,
-                     command=command, trace_limit=trace_limit)
-    with open(path, "w", encoding="utf-8") as f:
-        f.write(render(data))
+                     command=command, trace_limit=trace_limit, warnings=warnings)
+    text = render(data)
+    with replacing(path, "w", encoding="utf-8") as f:
+        f.write(text)

@@ -1,10 +1,15 @@
 """The evaluation's picture: the confusion matrix with counts and row
-percentages, and per class the library chose a histogram of the winning probability."""
+percentages, and per class the library chose a histogram of the winning
+probability; the run's warnings, if any, as the figure's title."""
+
+import os
 
 import numpy as np
 
+from ..file_paths import replacing
 
-def plot_evaluation(evaluation, class_ids, probabilities, labels, path):
+
+def plot_evaluation(evaluation, class_ids, probabilities, labels, path, warnings=""):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
@@ -14,6 +19,8 @@ def plot_evaluation(evaluation, class_ids, probabilities, labels, path):
     rows = matrix.sum(axis=1, keepdims=True)
     share = np.divide(matrix, rows, out=np.zeros(matrix.shape), where=rows != 0)
     figure = plt.figure(figsize=(12, 6), layout="constrained")
+    if warnings:
+        figure.suptitle("warning: " + warnings, color="tab:red", fontweight="bold")
     left, right = figure.subfigures(1, 2, width_ratios=[1, 1.2])
 
     axes = left.subplots()
@@ -35,9 +42,15 @@ def plot_evaluation(evaluation, class_ids, probabilities, labels, path):
         given = class_ids == k + 1
         axes.hist([winning[given & right_ok], winning[given & ~right_ok]], bins=bins, stacked=True,
                   color=["tab:green", "tab:red"], label=["right", "wrong"])
-        axes.set_title("classified as %s" % names[k])
+        # A NaN probability falls in no bin: counted in the title instead.
+        nan = int(np.isnan(winning[given]).sum())
+        axes.set_title("classified as %s%s" % (names[k], " (%d with NaN probabilities)" % nan if nan else ""))
         axes.set_xlabel("winning probability")
         if k == 0:
             axes.legend()
-    figure.savefig(path, dpi=100)
-    plt.close(figure)
+    kind = os.path.splitext(os.fsdecode(path))[1].lstrip(".").lower() or "png"
+    try:
+        with replacing(path, "wb") as f:
+            figure.savefig(f, dpi=100, format=kind)
+    finally:
+        plt.close(figure)

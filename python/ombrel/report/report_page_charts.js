@@ -43,39 +43,45 @@ function cellButton(value, total, diagonal, onclick, attrs) {
     count(value), el("small", null, total ? (100 * share).toFixed(1) + " %" : "\u2013"));
 }
 
+// Bars of the winning probability in BINS bins from 0 to 1, and after a
+// gap one bar of its own for NaN: a NaN probability is no probability.
+const NAN_SLOT = BINS + 1;
+
 function histogram(k) {
   const W = 280, H = 150, L = 34, B = 22, T = 8, R = 6;
-  const right = new Array(BINS).fill(0), wrong = new Array(BINS).fill(0);
+  const right = new Array(NAN_SLOT + 1).fill(0), wrong = new Array(NAN_SLOT + 1).fill(0);
   const run = runs[0];
   for (let i = 0; i < n; i++) {
     if (run.given[i] !== k + 1) continue;
     const v = run.best[i];
-    const bin = Number.isNaN(v) ? 0 : Math.min(BINS - 1, Math.max(0, Math.floor(v * BINS)));
+    const bin = Number.isNaN(v) ? NAN_SLOT : Math.min(BINS - 1, Math.max(0, Math.floor(v * BINS)));
     if (labels && labels[i] !== run.given[i]) wrong[bin]++; else right[bin]++;
   }
-  let top = 1;
-  for (let j = 0; j < BINS; j++) top = Math.max(top, right[j] + wrong[j]);
+  const top = Math.max(1, ...right.map((r, j) => r + wrong[j]));
   const s = svg("svg", { viewBox: "0 0 " + W + " " + H, width: W, height: H, role: "img" });
-  const bw = (W - L - R) / BINS, scale = (H - T - B) / top;
-  for (let j = 0; j < BINS; j++) {
-    const x = L + j * bw;
+  const bw = (W - L - R) / (NAN_SLOT + 1), scale = (H - T - B) / top;
+  for (let j = 0; j <= NAN_SLOT; j++) {
+    if (j === BINS) continue;
+    const x = L + j * bw, bin = j === NAN_SLOT ? "nan" : j;
     const hr = right[j] * scale, hw = wrong[j] * scale;
-    const range = (j / BINS).toFixed(2) + " to " + ((j + 1) / BINS).toFixed(2) + ": ";
+    const range = j === NAN_SLOT ? "NaN: " : (j / BINS).toFixed(2) + " to " + ((j + 1) / BINS).toFixed(2) + ": ";
     if (hr > 0) {
-      s.append(svg("rect", { x: x + 0.5, y: H - B - hr, width: bw - 1, height: hr, fill: labels ? "var(--right)" : "var(--accent)" }));
+      s.append(svg("rect", { x: x + 0.5, y: H - B - hr, width: bw - 1, height: hr, fill: labels ? "var(--right)" : "var(--accent)", "data-bin": bin, "data-count": right[j] }));
       s.lastChild.append(svg("title", null, range + count(right[j]) + (labels ? " right" : "")));
     }
     if (hw > 0) {
-      s.append(svg("rect", { x: x + 0.5, y: H - B - hr - hw, width: bw - 1, height: hw, fill: "var(--wrong)" }));
+      s.append(svg("rect", { x: x + 0.5, y: H - B - hr - hw, width: bw - 1, height: hw, fill: "var(--wrong)", "data-bin": bin, "data-count": wrong[j] }));
       s.lastChild.append(svg("title", null, range + count(wrong[j]) + " wrong"));
     }
   }
-  s.append(svg("line", { x1: L, y1: H - B, x2: W - R, y2: H - B, stroke: "#999" }),
-    svg("text", { x: L, y: H - 6, "text-anchor": "middle" }, "0"), svg("text", { x: (L + W - R) / 2, y: H - 6, "text-anchor": "middle" }, "0.5"),
-    svg("text", { x: W - R, y: H - 6, "text-anchor": "end" }, "1"), svg("text", { x: L - 4, y: T + 8, "text-anchor": "end" }, String(top)),
-    svg("text", { x: L - 4, y: H - B, "text-anchor": "end" }, "0"));
+  const one = L + BINS * bw;
+  s.append(svg("line", { x1: L, y1: H - B, x2: one, y2: H - B, stroke: "#999" }),
+    svg("line", { x1: L + NAN_SLOT * bw, y1: H - B, x2: W - R, y2: H - B, stroke: "#999" }),
+    svg("text", { x: L, y: H - 6, "text-anchor": "middle" }, "0"), svg("text", { x: (L + one) / 2, y: H - 6, "text-anchor": "middle" }, "0.5"),
+    svg("text", { x: one, y: H - 6, "text-anchor": "end" }, "1"), svg("text", { x: L + (NAN_SLOT + 0.5) * bw, y: H - 6, "text-anchor": "middle" }, "NaN"),
+    svg("text", { x: L - 4, y: T + 8, "text-anchor": "end" }, String(top)), svg("text", { x: L - 4, y: H - B, "text-anchor": "end" }, "0"));
   const total = right.reduce((x, y) => x + y, 0) + wrong.reduce((x, y) => x + y, 0);
-  return el("figure", { style: "margin: 0" }, el("h3", null, "Classified as " + names[k] + " (" + count(total) + ")"), s);
+  return el("figure", { style: "margin: 0", "data-class": k + 1 }, el("h3", null, "Classified as " + names[k] + (comparing ? " under K" : "") + " (" + count(total) + ")"), s);
 }
 
 function lineChart(data, colour) {

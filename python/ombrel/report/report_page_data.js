@@ -32,17 +32,19 @@ const runs = D.runs.map((r, index) => {
   const p = new Float32Array(bytes(r.probabilities));
   const best = new Float64Array(n);
   const margin = new Float64Array(n);
+  const nanP = new Uint8Array(n);   // 1: a probability of the signal is NaN
   for (let i = 0; i < n; i++) {
     let a = -Infinity, b = -Infinity;
     for (let k = 0; k < 4; k++) {
       const v = p[4 * i + k];
+      if (Number.isNaN(v)) nanP[i] = 1;
       if (v > a) { b = a; a = v; } else if (v > b) b = v;
     }
     best[i] = p[4 * i + given[i] - 1];
     margin[i] = a - b;
   }
   const name = D.runs.length > 1 ? (index === 0 ? "K" : "K2") : "K";
-  return { facts: r.knowledge, summary: r.summary, traces: r.traces, given, p, best, margin, name, decoded: null };
+  return { facts: r.knowledge, summary: r.summary, traces: r.traces, given, p, best, margin, nanP, name, decoded: null };
 });
 const comparing = runs.length > 1;
 let changed = null, delta = null, changedCount = 0, largest = -1;

@@ -3,7 +3,7 @@
 
 const PAGE_ROWS = 100;
 
-const NO_FILTER = { truth: 0, given: 0, given2: 0, wrong: false, changed: false, traced: false, line: null, below: null };
+const NO_FILTER = { truth: 0, given: 0, given2: 0, wrong: false, changed: false, traced: false, nan: false, line: null, below: null };
 const filter = Object.assign({}, NO_FILTER);
 let sortKey = "line", sortUp = true, view = new Uint32Array(0), page = 0;
 const keys = {};
@@ -13,9 +13,11 @@ columns.push({ key: "given", title: comparing ? "Classified as (K)" : "Classifie
 if (comparing) columns.push({ key: "given2", title: "Classified as (K2)" });
 // A first click sorts the probabilities and changes highest first, the
 // rest (the margin too: the closest calls) lowest first.
-for (let k = 0; k < 4; k++) columns.push({ key: "p" + k, title: names[k], highFirst: true });
-columns.push({ key: "margin", title: "Margin" });
-if (comparing) columns.push({ key: "delta", title: "Largest change", highFirst: true });
+// Comparing, the probabilities and the margin are K's, and say so.
+const whose = comparing ? " (K)" : "";
+for (let k = 0; k < 4; k++) columns.push({ key: "p" + k, title: names[k] + whose, highFirst: true });
+columns.push({ key: "margin", title: "Margin" + whose });
+if (comparing) columns.push({ key: "delta", title: "Largest change (K \u2192 K2)", highFirst: true });
 columns.push({ key: "trace", title: "Trace", highFirst: true });
 
 function keyOf(key) {
@@ -49,6 +51,7 @@ function applyFilter() {
     if (filter.traced && traceRow[i] < 0) continue;
     if (filter.line !== null && lines[i] !== filter.line) continue;
     if (filter.below !== null && !(runs[0].margin[i] < filter.below)) continue;
+    if (filter.nan && !runs.some((r) => r.nanP[i])) continue;
     out[m++] = i;
   }
   view = out.slice(0, m);
@@ -103,6 +106,7 @@ function describe() {
   if (filter.wrong) parts.push("wrong");
   if (filter.changed) parts.push("changed class");
   if (filter.traced) parts.push("traced");
+  if (filter.nan) parts.push("NaN probabilities");
   if (filter.line !== null) parts.push("line " + filter.line);
   if (filter.below !== null) parts.push("margin below " + filter.below);
   table.note.textContent = parts.length ? "filter: " + parts.join(", ") : "";
@@ -116,7 +120,8 @@ function signalTable() {
   if (comparing) controls.append(classSelect("filter-given2", "Classified as (K2) ", "given2"));
   if (labels) controls.append(checkbox("filter-wrong", " wrong only", "wrong"));
   if (comparing) controls.append(checkbox("filter-changed", " changed only", "changed"));
-  controls.append(checkbox("filter-traced", " traced only", "traced"));
+  controls.append(checkbox("filter-traced", " traced only", "traced"),
+    checkbox("filter-nan", " NaN probabilities only" + (comparing ? " (K or K2)" : ""), "nan"));
   const line = el("input", { type: "number", id: "filter-line", min: 1, style: "width: 8em", placeholder: "line",
     onchange: () => { filter.line = line.value === "" ? null : Number(line.value); applyFilter(); describe(); } });
   table.controls.line = line;

@@ -26,42 +26,66 @@ function header() {
     facts([["Command", el("code", null, D.command === null ? "" : D.command)]]));
 }
 
-function summary() {
-  const section = el("section", { id: "summary" }, el("h2", null, "Summary"));
-  const s = runs[0].summary;
-  if (s === null) {
-    const counts = [0, 0, 0, 0], sums = [0, 0, 0, 0];
-    for (let i = 0; i < n; i++) { counts[runs[0].given[i] - 1]++; sums[runs[0].given[i] - 1] += runs[0].best[i]; }
-    const body = el("tbody");
-    for (let k = 0; k < 4; k++) {
-      body.append(el("tr", null, el("td", null, el("button", { type: "button", class: "link", onclick: () => setFilter({ given: k + 1 }) }, names[k])),
-        el("td", null, count(counts[k])), el("td", null, n ? pct(counts[k] / n) : "\u2013"),
-        el("td", null, counts[k] ? (sums[k] / counts[k]).toFixed(4) : "\u2013")));
-    }
-    section.append(el("p", { class: "muted" }, "No labels: how many signals are classified as each class."),
-      el("table", { id: "distribution" }, el("thead", null, el("tr", null, el("th", null, "Classified as"), el("th", null, "Signals"),
-        el("th", null, "Share"), el("th", null, "Mean winning probability"))), body));
-    return section;
+// The run's warnings, first on the page: whatever makes its figures look
+// valid when they may not be.
+function banner() {
+  if (!D.warnings.length) return null;
+  const list = el("ul");
+  for (const w of D.warnings) {
+    const where = [w.line === null ? null : "line " + count(w.line), w.count === null ? null : count(w.count) + " concerned"].filter((x) => x);
+    list.append(el("li", { "data-kind": w.kind }, w.message, where.length ? el("span", { class: "muted" }, " (" + where.join(", ") + ")") : null));
   }
+  return el("section", { id: "warnings", role: "alert" },
+    el("h2", null, D.warnings.length === 1 ? "Warning: read this before the figures" : D.warnings.length + " warnings: read these before the figures"), list);
+}
+
+function distribution() {
+  const counts = [0, 0, 0, 0], sums = [0, 0, 0, 0];
+  for (let i = 0; i < n; i++) { counts[runs[0].given[i] - 1]++; sums[runs[0].given[i] - 1] += runs[0].best[i]; }
+  const body = el("tbody");
+  for (let k = 0; k < 4; k++) {
+    body.append(el("tr", null, el("td", null, el("button", { type: "button", class: "link", onclick: () => setFilter({ given: k + 1 }) }, names[k])),
+      el("td", null, count(counts[k])), el("td", null, n ? pct(counts[k] / n) : "\u2013"),
+      el("td", null, counts[k] ? fmt(sums[k] / counts[k], 4) : "\u2013")));
+  }
+  return [el("p", { class: "muted" }, "No labels: how many signals are classified as each class" + (comparing ? " under K." : ".")),
+    el("table", { id: "distribution" }, el("thead", null, el("tr", null, el("th", null, "Classified as" + (comparing ? " (K)" : "")), el("th", null, "Signals"),
+      el("th", null, "Share"), el("th", null, "Mean winning probability"))), body)];
+}
+
+// One knowledge's figures: accuracy, per-class table and confusion matrix.
+// Comparing, every title names the knowledge (K or K2) and the ids of K2's
+// end in "-k2"; a cell of K2's matrix filters on the class under K2.
+function runFigures(run, index) {
+  const s = run.summary, of = comparing ? " (" + run.name + ")" : "", id = (base) => index ? base + "-k2" : base;
   const perClass = el("tbody");
   for (let k = 0; k < 4; k++) {
     perClass.append(el("tr", null, el("td", null, names[k]), el("td", null, s.precision[k].toFixed(4)), el("td", null, s.recall[k].toFixed(4)),
       el("td", null, s.f1[k].toFixed(4)), el("td", null, count(s.support[k]))));
   }
-  const cm = s.confusion_matrix;
-  const matrix = matrixTable("confusion", "true", "classified as", (t, g) => {
+  const cm = s.confusion_matrix, given = index ? "given2" : "given";
+  const matrix = matrixTable(id("confusion"), "true", "classified as" + of, (t, g) => {
     const total = cm[t].reduce((x, y) => x + y, 0);
-    return cellButton(cm[t][g], total, t === g, () => setFilter({ truth: t + 1, given: g + 1 }),
+    return cellButton(cm[t][g], total, t === g, () => setFilter({ truth: t + 1, [given]: g + 1 }),
       { "data-true": t + 1, "data-given": g + 1, "data-count": cm[t][g], title: "show these signals" });
   });
-  section.append(el("div", { class: "grid" },
-    el("div", null, el("div", { class: "muted" }, "Accuracy" + (comparing ? " (K)" : "")),
-      el("div", { class: "big", id: "accuracy", "data-value": s.accuracy }, pct(s.accuracy)),
+  return el("div", { class: "grid", "data-run": run.name },
+    el("div", null, el("div", { class: "muted" }, "Accuracy" + of),
+      el("div", { class: "big", id: id("accuracy"), "data-value": s.accuracy }, pct(s.accuracy)),
       el("div", { class: "muted" }, count(s.correct) + " of " + count(s.signals) + " signals right"),
-      el("h3", null, "Per class"),
-      el("table", { id: "per-class" }, el("thead", null, el("tr", null, el("th", null, "Class"), el("th", null, "Precision"),
-        el("th", null, "Recall"), el("th", null, "F1"), el("th", null, "Support"))), perClass)),
-    el("div", null, el("h3", null, "Confusion matrix"), el("p", { class: "muted" }, "Counts and shares of the row; click a cell for its signals."), matrix)));
+      el("h3", null, "Per class" + of),
+      el("table", { id: id("per-class") }, el("thead", null, el("tr", null, el("th", null, "Class"), el("th", null, "Precision" + of),
+        el("th", null, "Recall" + of), el("th", null, "F1" + of), el("th", null, "Support"))), perClass)),
+    el("div", null, el("h3", null, "Confusion matrix" + of), el("p", { class: "muted" }, "Counts and shares of the row; click a cell for its signals."), matrix));
+}
+
+function summary() {
+  const section = el("section", { id: "summary" }, el("h2", null, "Summary"));
+  if (runs[0].summary === null) {
+    section.append(...distribution());
+    return section;
+  }
+  runs.forEach((run, index) => section.append(runFigures(run, index)));
   return section;
 }
 
@@ -154,6 +178,8 @@ function openSignal(i) {
 
 // ---- page ----------------------------------------------------------------
 document.title = "Evaluation: " + (runs[0].facts.path === null ? "knowledge" : runs[0].facts.path);
+const warned = banner();
+if (warned) root.append(warned);
 root.append(header(), summary());
 if (comparing) root.append(comparison());
 root.append(histograms(), signalTable(), viewer);
