@@ -14,6 +14,7 @@
 #include "line_tally.h"
 #include "signal_line.h"
 #include "signal_stream.h"
+#include "test_stream.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -39,7 +40,7 @@ void compare(const std::uint8_t* data, std::size_t size, char* storage, std::siz
     line_tally_start(&tally, 1);
     const bool tallied = storage != nullptr;
     if (storage == nullptr) {
-        signal_stream_init(&stream, ours_file);
+        test_stream_init(&stream, ours_file);
     } else {
         signal_stream_init_buffer(&stream, ours_file, storage, capacity);
     }

@@ -30,6 +30,23 @@ char* write_chunk19(std::uint64_t n, char* out) noexcept
     return out + 19;
 }
 
+// All the digits of n, an integer below 2^128.
+char* write_integer(unsigned __int128 n, char* out) noexcept
+{
+    constexpr std::uint64_t CHUNK = 10000000000000000000u; // 10^19
+    std::uint64_t chunks[2];
+    int chunk_count = 0;
+    while (n > UINT64_MAX) {
+        chunks[chunk_count++] = static_cast<std::uint64_t>(n % CHUNK);
+        n /= CHUNK;
+    }
+    out = write_unsigned(static_cast<std::uint64_t>(n), out);
+    while (chunk_count != 0) {
+        out = write_chunk19(chunks[--chunk_count], out);
+    }
+    return out;
+}
+
 } // namespace
 
 std::size_t format_fixed2(float value, char* out) noexcept
@@ -57,19 +74,8 @@ std::size_t format_fixed2(float value, char* out) noexcept
     const int e = biased == 0 ? -149 : static_cast<int>(biased) - 150;
 
     if (e >= 0) {
-        // An integer below 2^128: print all its digits, no rounding.
-        unsigned __int128 n = static_cast<unsigned __int128>(m) << e;
-        constexpr std::uint64_t CHUNK = 10000000000000000000u; // 10^19
-        std::uint64_t chunks[2];
-        int chunk_count = 0;
-        while (n > UINT64_MAX) {
-            chunks[chunk_count++] = static_cast<std::uint64_t>(n % CHUNK);
-            n /= CHUNK;
-        }
-        p = write_unsigned(static_cast<std::uint64_t>(n), p);
-        while (chunk_count != 0) {
-            p = write_chunk19(chunks[--chunk_count], p);
-        }
+        // An integer below 2^128: all its digits, no rounding.
+        p = write_integer(static_cast<unsigned __int128>(m) << e, p);
         std::memcpy(p, ".00", 4);
         return static_cast<std::size_t>(p - out) + 3;
     }

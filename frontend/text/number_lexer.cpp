@@ -120,84 +120,114 @@ void number_lexer_start(NumberRecord* r) noexcept
     r->kept = 0;
 }
 
+namespace {
+
+// --- One phase each: from p (p != end) in r's phase; each returns the first
+// byte not taken, having set r's next phase.
+
+// An optional sign at p, of the mantissa or the exponent: *negative tells
+// a minus; returns the byte after it.
+const char* take_sign(const char* p, bool* negative) noexcept
+{
+    if (*p == '+' || *p == '-') {
+        *negative = *p == '-';
+        return p + 1;
+    }
+    return p;
+}
+
+const char* lex_first(NumberRecord* r, const char* p) noexcept
+{
+    const unsigned lower = to_lower_ascii(static_cast<unsigned char>(*p));
+    if (lower == 'n' || lower == 'i') {
+        number_lex_word_start(r, lower);
+        return p + 1;
+    }
+    if (*p == '0') {
+        r->phase = LexPhase::LEADING_ZERO;
+        return p + 1;
+    }
+    r->phase = LexPhase::MANTISSA;
+    return p;
+}
+
+const char* lex_leading_zero(NumberRecord* r, const char* p) noexcept
+{
+    r->phase = LexPhase::MANTISSA;
+    if (is_hex_marker(static_cast<unsigned char>(*p))) {
+        r->hex = true;
+        return p + 1;
+    }
+    add_digit(r, '0', 0);
+    return p;
+}
+
+const char* lex_mantissa_phase(NumberRecord* r, const char* p, const char* end) noexcept
+{
+    p = lex_mantissa(r, p, end);
+    if (p == end) {
+        return p;
+    }
+    r->form = mantissa_form(r);
+    if (r->any_digit && is_exponent_letter(static_cast<unsigned char>(*p), r->hex)) {
+        r->phase = LexPhase::EXPONENT_SIGN;
+        return p + 1;
+    }
+    r->phase = LexPhase::DONE;
+    return p;
+}
+
+const char* lex_exponent_digits(NumberRecord* r, const char* p, const char* end) noexcept
+{
+    for (; p != end && is_decimal_digit(static_cast<unsigned char>(*p)); ++p) {
+        add_exponent_digit(r, static_cast<unsigned char>(*p) - '0');
+    }
+    if (p != end) {
+        r->phase = LexPhase::DONE;
+    }
+    return p;
+}
+
+const char* lex_phase(NumberRecord* r, const char* p, const char* end) noexcept
+{
+    switch (r->phase) {
+    case LexPhase::SIGN:
+        r->phase = LexPhase::FIRST;
+        return take_sign(p, &r->negative);
+    case LexPhase::FIRST:
+        return lex_first(r, p);
+    case LexPhase::WORD:
+    case LexPhase::AFTER_INF:
+        return number_lex_word(r, p, end);
+    case LexPhase::LEADING_ZERO:
+        return lex_leading_zero(r, p);
+    case LexPhase::MANTISSA:
+        return lex_mantissa_phase(r, p, end);
+    case LexPhase::EXPONENT_SIGN:
+        r->phase = LexPhase::EXPONENT_DIGITS;
+        return take_sign(p, &r->exponent_negative);
+    case LexPhase::EXPONENT_DIGITS:
+        return lex_exponent_digits(r, p, end);
+    case LexPhase::DONE:
+        break;
+    }
+    return p;
+}
+
+} // namespace
+
 LexStep number_lex(NumberRecord* r, const char* const begin, const char* const end, bool final) noexcept
 {
     const char* p = begin;
-    for (;;) {
-        if (p == end) {
-            if (r->phase == LexPhase::DONE) {
-                return {static_cast<std::size_t>(p - begin), false};
-            }
-            if (final) {
-                finish_at_end(r);
-            }
-            return {static_cast<std::size_t>(p - begin), true};
-        }
-        const unsigned c = static_cast<unsigned char>(*p);
-        switch (r->phase) {
-        case LexPhase::SIGN:
-            if (c == '+' || c == '-') {
-                r->negative = c == '-';
-                ++p;
-            }
-            r->phase = LexPhase::FIRST;
-            break;
-        case LexPhase::FIRST: {
-            const unsigned lower = to_lower_ascii(c);
-            if (lower == 'n' || lower == 'i') {
-                ++p;
-                number_lex_word_start(r, lower);
-            } else if (c == '0') {
-                ++p;
-                r->phase = LexPhase::LEADING_ZERO;
-            } else {
-                r->phase = LexPhase::MANTISSA;
-            }
-            break;
-        }
-        case LexPhase::WORD:
-        case LexPhase::AFTER_INF:
-            p = number_lex_word(r, p, end);
-            break;
-        case LexPhase::LEADING_ZERO:
-            if (is_hex_marker(c)) {
-                ++p;
-                r->hex = true;
-            } else {
-                add_digit(r, '0', 0);
-            }
-            r->phase = LexPhase::MANTISSA;
-            break;
-        case LexPhase::MANTISSA:
-            p = lex_mantissa(r, p, end);
-            if (p == end) {
-                break;
-            }
-            r->form = mantissa_form(r);
-            if (r->any_digit && is_exponent_letter(static_cast<unsigned char>(*p), r->hex)) {
-                ++p;
-                r->phase = LexPhase::EXPONENT_SIGN;
-            } else {
-                r->phase = LexPhase::DONE;
-            }
-            break;
-        case LexPhase::EXPONENT_SIGN:
-            if (c == '+' || c == '-') {
-                r->exponent_negative = c == '-';
-                ++p;
-            }
-            r->phase = LexPhase::EXPONENT_DIGITS;
-            break;
-        case LexPhase::EXPONENT_DIGITS:
-            for (; p != end && is_decimal_digit(static_cast<unsigned char>(*p)); ++p) {
-                add_exponent_digit(r, static_cast<unsigned char>(*p) - '0');
-            }
-            if (p != end) {
-                r->phase = LexPhase::DONE;
-            }
-            break;
-        case LexPhase::DONE:
-            return {static_cast<std::size_t>(p - begin), false};
-        }
+    while (p != end && r->phase != LexPhase::DONE) {
+        p = lex_phase(r, p, end);
     }
+    const auto taken = static_cast<std::size_t>(p - begin);
+    if (r->phase == LexPhase::DONE) {
+        return {taken, false};
+    }
+    if (final) {
+        finish_at_end(r);
+    }
+    return {taken, true};
 }

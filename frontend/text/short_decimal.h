@@ -1,5 +1,5 @@
-// Short decimals: the conversion that the converter tries first and that the
-// fast paths share, and the per-value fast path itself.
+// Short decimals: the conversion that the converter and the fast paths try
+// first.
 //
 // A short decimal is an integer m of at most 2^53 (15 digits always are)
 // times 10^k with -22 <= k <= 22, so that both m and 10^|k| are exact
@@ -57,35 +57,6 @@ inline bool short_fraction_to_float(std::uint64_t mantissa, int after_point, boo
 {
     return short_decimal_double_to_float(static_cast<double>(mantissa) / EXACT_POWERS_OF_TEN[after_point],
                                          negative, value);
-}
-
-// The per-value fast path of the scan: digits with at most one point and no
-// exponent, at most 15 digits and at least one, at p (after any sign),
-// ending at a character inside [p, limit) that ends a decimal mantissa in
-// the lexer's grammar. Returns that character, having converted the text;
-// nullptr for anything else (the lexer then reads it).
-inline const char* scan_short_decimal(const char* p, const char* limit, bool negative, float* value) noexcept
-{
-    const char* const start = p;
-    std::uint64_t mantissa = 0;
-    int digits = 0;
-    int after_point = 0;
-    for (; p < limit && is_decimal_digit(static_cast<unsigned char>(*p)); ++p, ++digits) {
-        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-    }
-    const bool point = p < limit && *p == '.';
-    if (point) {
-        for (++p; p < limit && is_decimal_digit(static_cast<unsigned char>(*p)); ++p, ++after_point) {
-            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-        }
-        digits += after_point;
-    }
-    if (p == limit || digits == 0 || digits > 15 ||
-        !ends_decimal_mantissa(static_cast<unsigned char>(*p), point, p - start == 1 && *start == '0') ||
-        !short_fraction_to_float(mantissa, after_point, negative, value)) {
-        return nullptr;
-    }
-    return p;
 }
 
 #endif

@@ -4,8 +4,6 @@
 
 namespace {
 
-alignas(64) char g_buffer[SIGNAL_STREAM_BUFFER_SIZE];
-
 // A token of ordinary length lies wholly in this window or ends the file, so
 // the fast paths can take it from the buffer; the quarter of the buffer
 // keeps small test buffers useful.
@@ -32,11 +30,6 @@ void signal_stream_init_buffer(SignalStream* s, std::FILE* file, char* storage,
 void signal_stream_limit(SignalStream* s, std::uint64_t bytes) noexcept
 {
     s->unread_limit = bytes;
-}
-
-void signal_stream_init(SignalStream* s, std::FILE* file) noexcept
-{
-    signal_stream_init_buffer(s, file, g_buffer, sizeof g_buffer);
 }
 
 void signal_stream_init_memory(SignalStream* s, const char* bytes, std::size_t size) noexcept

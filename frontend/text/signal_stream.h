@@ -3,8 +3,7 @@
 //
 // Readers see the stream only through the functions below: the span of
 // unread bytes, taking bytes from its front, asking for more, and the end
-// and error state. The fields are private to signal_stream.h and
-// signal_stream.cpp.
+// and error state. Only these functions may touch the fields.
 #ifndef OMBREL_SIGNAL_STREAM_H
 #define OMBREL_SIGNAL_STREAM_H
 
@@ -12,7 +11,27 @@
 #include <cstdint>
 #include <cstdio>
 
+// The unread bytes in the buffer: [begin, end).
+struct SignalSpan {
+    const char* begin;
+    const char* end;
+};
+
+// The stream's inline functions, declared before the fields they may touch.
+struct SignalStream;
+inline SignalSpan signal_stream_span(const SignalStream* s) noexcept;
+inline void signal_stream_consume(SignalStream* s, std::size_t n) noexcept;
+inline void signal_stream_consume_to(SignalStream* s, const char* to) noexcept;
+inline std::int64_t signal_stream_offset(const SignalStream* s) noexcept;
+inline bool signal_stream_drained(const SignalStream* s) noexcept;
+inline void signal_stream_look_ahead(SignalStream* s) noexcept;
+inline bool signal_stream_at_eof(const SignalStream* s) noexcept;
+inline bool signal_stream_cut_short(const SignalStream* s) noexcept;
+inline int signal_stream_peek(SignalStream* s) noexcept;
+inline void signal_stream_advance(SignalStream* s) noexcept;
+
 struct SignalStream {
+private:
     std::FILE* file;
     char* data;            // buffer storage, capacity bytes
     std::size_t capacity;
@@ -24,22 +43,26 @@ struct SignalStream {
     bool read_failed;      // the reading stopped on an error, not at the end
     bool end_seen;         // a character was asked for past the end of the file
     std::uint64_t unread_limit; // bytes the stream may still take from the file; the rest is as if absent
+
+    friend void signal_stream_init_buffer(SignalStream*, std::FILE*, char*, std::size_t) noexcept;
+    friend void signal_stream_limit(SignalStream*, std::uint64_t) noexcept;
+    friend void signal_stream_init_memory(SignalStream*, const char*, std::size_t) noexcept;
+    friend bool signal_stream_refill(SignalStream*) noexcept;
+    friend bool signal_stream_need_more(SignalStream*) noexcept;
+    friend SignalSpan signal_stream_span(const SignalStream*) noexcept;
+    friend void signal_stream_consume(SignalStream*, std::size_t) noexcept;
+    friend void signal_stream_consume_to(SignalStream*, const char*) noexcept;
+    friend std::int64_t signal_stream_offset(const SignalStream*) noexcept;
+    friend bool signal_stream_drained(const SignalStream*) noexcept;
+    friend void signal_stream_look_ahead(SignalStream*) noexcept;
+    friend bool signal_stream_at_eof(const SignalStream*) noexcept;
+    friend bool signal_stream_cut_short(const SignalStream*) noexcept;
+    friend int signal_stream_peek(SignalStream*) noexcept;
+    friend void signal_stream_advance(SignalStream*) noexcept;
 };
 
-// The unread bytes in the buffer: [begin, end).
-struct SignalSpan {
-    const char* begin;
-    const char* end;
-};
-
-// Bytes of the buffer that signal_stream_init uses.
-inline constexpr std::size_t SIGNAL_STREAM_BUFFER_SIZE = std::size_t{1} << 20;
-
-// file: opened "rb", at its start. All streams made by this function share
-// one buffer of static storage, so only the latest one may be used.
-void signal_stream_init(SignalStream* s, std::FILE* file) noexcept;
-
-// The same over caller-owned storage of at least 16 bytes.
+// file: opened "rb", at its start; storage: the caller's buffer of
+// `capacity` bytes, at least 16, for as long as the stream is used.
 void signal_stream_init_buffer(SignalStream* s, std::FILE* file, char* storage,
                                std::size_t capacity) noexcept;
 
@@ -149,7 +172,7 @@ inline int signal_stream_get(SignalStream* s) noexcept
 {
     const int c = signal_stream_peek(s);
     if (c >= 0) {
-        ++s->next;
+        signal_stream_advance(s);
     }
     return c;
 }

@@ -1,9 +1,9 @@
 #include "value_scanner.h"
 
+#include "decimal_scan.h"
 #include "number_chars.h"
 #include "number_converter.h"
 #include "number_lexer.h"
-#include "short_decimal.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ bool skip_space(SignalStream* s) noexcept
     }
 }
 
-// The short-decimal fast path on the span, when the text and the character
+// The decimal fast path on the span, when the text and the character
 // that ends it are there. The caller made sure the span is not empty.
 bool scan_short(SignalStream* s, float* value) noexcept
 {
@@ -34,7 +34,7 @@ bool scan_short(SignalStream* s, float* value) noexcept
     const char* const start = span.begin;
     // The sign is stepped over without a branch: signs of real data follow
     // no pattern.
-    const char* const end = scan_short_decimal(start + (*start == '+' || *start == '-'), span.end, *start == '-', value);
+    const char* const end = scan_decimal(start + (*start == '+' || *start == '-'), span.end, *start == '-', value);
     if (end == nullptr) {
         return false;
     }

@@ -2,6 +2,7 @@
 // read the way the program reads a signal file.
 #include "signal_line.h"
 #include "signal_stream.h"
+#include "test_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +60,7 @@ void check_vectors(const char* name)
         SignalStream stream;
         std::vector<char> storage(capacity);
         if (capacity == 0) {
-            signal_stream_init(&stream, file);
+            test_stream_init(&stream, file);
         } else {
             signal_stream_init_buffer(&stream, file, storage.data(), capacity);
         }

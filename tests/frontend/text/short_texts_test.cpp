@@ -6,10 +6,10 @@
 // short-decimal and plain-value fast paths wherever they take the text, and
 // the atof word.
 #include "c_library_reference.h"
+#include "decimal_scan.h"
 #include "number_array_word.h"
 #include "number_chars.h"
 #include "plain_signal.h"
-#include "short_decimal.h"
 #include "signal_stream.h"
 #include "value_scanner.h"
 
@@ -86,7 +86,7 @@ std::string check(const std::string& text)
     if (wrong.empty() && start != limit) {
         float value = 0.0f;
         const bool sign = *start == '+' || *start == '-';
-        const char* end = scan_short_decimal(start + sign, limit, *start == '-', &value);
+        const char* end = scan_decimal(start + sign, limit, *start == '-', &value);
         wrong = fast_path_difference(end, value, text, expected);
         if (wrong.empty()) {
             end = read_plain_value(start, limit, &value);

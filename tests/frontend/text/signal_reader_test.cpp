@@ -3,6 +3,7 @@
 #include "c_library_reference.h"
 #include "signal_line.h"
 #include "signal_stream.h"
+#include "test_stream.h"
 #include "value_scanner.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ struct Reader {
     Reader(const std::string& text, std::size_t capacity) : file(open_text(text)), storage(capacity)
     {
         if (capacity == 0) {
-            signal_stream_init(&stream, file);
+            test_stream_init(&stream, file);
         } else {
             signal_stream_init_buffer(&stream, file, storage.data(), capacity);
         }
@@ -257,7 +258,7 @@ TEST(SignalReader, StraddlesBufferRefills)
 {
     TextMaker maker{std::mt19937(3)};
     std::string text;
-    while (text.size() < 3 * SIGNAL_STREAM_BUFFER_SIZE + 12345) {
+    while (text.size() < 3 * TEST_STREAM_BUFFER_SIZE + 12345) {
         text += maker.digits("-", 1) + maker.digits("0123456789", 30) + "." +
                 maker.digits("0123456789", 30) + (maker.chance(3) ? "e-7" : "") + maker.separator();
     }
@@ -269,7 +270,7 @@ TEST(SignalReader, StraddlesBufferRefills)
 // digits, their scale, and whether a nonzero digit comes far down.
 TEST(SignalReader, TokensLongerThanBuffer)
 {
-    const std::string zeros(SIGNAL_STREAM_BUFFER_SIZE + SIGNAL_STREAM_BUFFER_SIZE / 2, '0');
+    const std::string zeros(TEST_STREAM_BUFFER_SIZE + TEST_STREAM_BUFFER_SIZE / 2, '0');
     const std::string exponent = std::to_string(zeros.size());
     // 2^-150, halfway between 0 and the smallest subnormal.
     const std::string half_tiny = "7.00649232162408535461864791644958065640130970938257885878534141944"
@@ -296,7 +297,7 @@ TEST(SignalReader, ReadErrorIsNotEndOfFile)
         ASSERT_NE(directory, nullptr);
         float values[SIGNAL_LINE_VALUES];
         SignalStream stream;
-        signal_stream_init(&stream, directory);
+        test_stream_init(&stream, directory);
         EXPECT_FALSE(reference ? reference_line(directory, values) : read_signal_line(&stream, values));
         EXPECT_FALSE(reference ? std::feof(directory) != 0 : signal_stream_at_eof(&stream));
         std::fclose(directory);
