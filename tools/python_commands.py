@@ -12,8 +12,9 @@ subpackages that hold __main__.py and its modules with an
 added. Each command is a small
 Python script whose first line names the interpreter; it puts the package
 directory (relative to the command's own, after symbolic links) first on the
-path, for its own process and the ones it starts, and runs the module as
-`python3 -m` does. Commands this script wrote before for modules that are gone
+path, for its own process and the ones it starts, unless the interpreter
+looks there already (/usr/lib/python3/dist-packages for Debian's), and runs
+the module as `python3 -m` does. Commands this script wrote before for modules that are gone
 are removed.
 
 With --man-dir, also writes each command's manual page (section 1, gzip
@@ -67,8 +68,9 @@ import runpy
 import sys
 
 package = os.path.normpath(os.path.join(os.path.dirname(os.path.realpath(__file__)), {package_dir!r}))
-sys.path.insert(0, package)
-os.environ["PYTHONPATH"] = os.pathsep.join(p for p in (package, os.environ.get("PYTHONPATH")) if p)
+if package not in sys.path:
+    sys.path.insert(0, package)
+    os.environ["PYTHONPATH"] = os.pathsep.join(p for p in (package, os.environ.get("PYTHONPATH")) if p)
 runpy.run_module({module!r}, run_name="__main__", alter_sys=True)
 """.format(interpreter=interpreter, mark=MARK, module=module, package_dir=package_dir)
 
