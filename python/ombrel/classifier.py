@@ -2,6 +2,7 @@
 classifier_run gives them, from any number of threads."""
 
 import hashlib
+import operator
 import os
 import stat
 from typing import NamedTuple
@@ -42,6 +43,19 @@ def _signals(X):
     return np.ascontiguousarray(a, dtype=np.float32), False
 
 
+def _thread_count(threads):
+    """threads as given, checked: None, or a whole number from 1 to 64."""
+    if threads is None:
+        return None
+    try:
+        count = operator.index(threads)
+    except TypeError:
+        raise TypeError("threads must be a whole number from 1 to 64 or None, not %r" % (threads,)) from None
+    if not 1 <= count <= 64:
+        raise ValueError("threads must be a whole number from 1 to 64 or None, not %d" % count)
+    return threads
+
+
 def _read_regular_file(path, source):
     """The bytes of a regular file, as the command opens it: a FIFO, device
     or directory is refused at once (the open does not wait for a writer)."""
@@ -62,11 +76,18 @@ class Classifier:
 
     knowledge: path of a knowledge file (read as the command reads it), or a
     float32 array of a knowledge file's floats. Raises KnowledgeError when the
-    library refuses it. Any number of threads may classify at once (the GIL
-    is released while they do) and get the sequential bits.
+    library refuses it.
+
+    threads: the threads one call classifies on (1 to 64); None (the
+    default) takes OMBREL_THREADS when it is set, else the number of cores
+    this process may use, when each call starts. Any thread count, and any
+    number of threads calling at once (the GIL is released while they
+    classify), gives the bits of one thread. Ctrl-C stops a call within a
+    few milliseconds.
     """
 
-    def __init__(self, knowledge):
+    def __init__(self, knowledge, threads=None):
+        self.threads = _thread_count(threads)
         if isinstance(knowledge, (str, bytes, os.PathLike)):
             source = "knowledge file %s" % os.fsdecode(knowledge)
             data = _read_regular_file(knowledge, source)
@@ -96,7 +117,7 @@ class Classifier:
 
     def __reduce__(self):
         # Pickles as its floats: a copy rebuilds its engine once, where it lands.
-        return (Classifier, (self.knowledge_,))
+        return (Classifier, (self.knowledge_, self.threads))
 
     def __dask_tokenize__(self):
         # Equal knowledge, equal key: a Dask graph holds (and ships) it once.
@@ -108,8 +129,11 @@ class Classifier:
     def classify(self, X) -> Classification:
         """Class ids (uint8, 1 to 4) and probabilities (float32, (n, 4)) of
         signals X, shape (n, 64) or (64,) (then shapes () and (4,))."""
+        return self._classify(X, self.threads)
+
+    def _classify(self, X, threads) -> Classification:
         rows, one = _signals(X)
-        probabilities, class_ids = self._engine.classify(rows)
+        probabilities, class_ids = self._engine.classify(rows, threads)
         if one:
             return Classification(class_ids[0], probabilities[0])
         return Classification(class_ids, probabilities)

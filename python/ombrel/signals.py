@@ -43,7 +43,16 @@ def _bound(name, value):
     return max(-_INT64, min(_INT64, value))
 
 
-def read_signals(path, begin=None, end=None):
+def _threads(threads):
+    if threads is None:
+        return None
+    try:
+        return operator.index(threads)
+    except TypeError:
+        raise TypeError("threads must be a whole number from 1 to 64 or None, not %r" % (threads,)) from None
+
+
+def read_signals(path, begin=None, end=None, threads=None):
     """Signals of lines begin to end (counted from 1; by default the whole
     file) as the command classifies them: returns (X float32 (n, 64), line
     numbers int64 (n,)).
@@ -56,13 +65,15 @@ def read_signals(path, begin=None, end=None):
     numbers as a first line, signals with NaN or infinity, and a last line
     without a line feed.
 
-    The file is read with the command's threads (OMBREL_THREADS); other
-    Python threads run meanwhile."""
+    The file is read on `threads` threads (1 to 64); by default as many as
+    the command takes (OMBREL_THREADS, else the cores this process may use).
+    Other Python threads run meanwhile; Ctrl-C stops the read between two
+    blocks of the file."""
     encoded = os.fsencode(path)
     if b"\0" in encoded:
         raise ValueError("embedded null byte in the signal file's path %r" % (path,))
     x, lines, message, line, found = engine().read_signals(
-        encoded, _bound("begin", begin), _bound("end", end))
+        encoded, _bound("begin", begin), _bound("end", end), _threads(threads))
     for kind, first, count, text in found:
         category = SignalAlignmentWarning if kind == "value-count" else SignalFileWarning
         warnings.warn(category(ReportWarning(kind, text, first, count), shown_path(path)), stacklevel=2)

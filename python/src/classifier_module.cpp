@@ -1,11 +1,13 @@
 // ombrel._classifier: the re-entrant engine and the command's signal-file
-// component for Python. Every classification runs on a copy of the engine's
-// context, so calls from any number of threads share only the read-only
-// knowledge; the GIL is released while they classify.
+// component for Python. Classifications only read the engine's context, so
+// calls from any number of threads share only the read-only knowledge; the
+// GIL is released while they classify, and a signal (Ctrl-C) stops a long
+// call between two blocks of rows.
 #include "classifier.h"
 #include "classifier_context.h"
 #include "error_blocks.h"
 #include "misalignment_warning.h"
+#include "parallel_rows.h"
 #include "reader_warnings.h"
 #include "signal_file/pass_settings.h"
 #include "signal_file/signal_file.h"
@@ -15,6 +17,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +32,52 @@ namespace py = pybind11;
 namespace {
 
 using FloatArray = py::array_t<float, py::array::c_style | py::array::forcecast>;
+
+// The threads a call uses: `threads` when given (1 to
+// SIGNAL_FILE_MAX_THREADS), else OMBREL_THREADS or the core count as the
+// command takes them; an invalid setting is refused with the command's words.
+int resolved_threads(std::optional<int> threads)
+{
+    if (threads) {
+        if (*threads < 1 || *threads > SIGNAL_FILE_MAX_THREADS) {
+            throw py::value_error("threads must be a whole number from 1 to " +
+                                  std::to_string(SIGNAL_FILE_MAX_THREADS) + ", not " + std::to_string(*threads));
+        }
+        return *threads;
+    }
+    const ThreadSetting setting = signal_pass_threads();
+    if (setting.invalid != nullptr) {
+        char text[160];
+        thread_setting_message(text, sizeof text, setting.invalid);
+        throw py::value_error(std::string(text, std::strlen(text) - 1));
+    }
+    return setting.threads;
+}
+
+// Asked by a thread that runs without the GIL: takes it at most every 20 ms
+// to run Python's signal handlers; true once one raised (KeyboardInterrupt
+// for Ctrl-C), the exception then set for the caller to raise.
+struct SignalCheck {
+    std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+    bool raised = false;
+
+    bool due() noexcept
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (raised || now - last < std::chrono::milliseconds(20)) {
+            return raised;
+        }
+        last = now;
+        py::gil_scoped_acquire locked;
+        raised = PyErr_CheckSignals() != 0;
+        return raised;
+    }
+
+    static bool interrupted(void* check) noexcept
+    {
+        return static_cast<SignalCheck*>(check)->due();
+    }
+};
 
 // ombrel._classifier.KnowledgeRefused (a ValueError), raised by Engine with
 // the arguments (message, library status). Kept alive by the module.
@@ -63,26 +112,26 @@ struct Engine {
     Engine& operator=(const Engine&) = delete;
 
     // rows: (n, INPUT_LENGTH) C-ordered. Returns (probabilities (n, 4) float32,
-    // class ids (n,) uint8).
-    py::tuple classify(const FloatArray& rows) const
+    // class ids (n,) uint8), on `threads` threads (see resolved_threads).
+    py::tuple classify(const FloatArray& rows, std::optional<int> threads) const
     {
         if (rows.ndim() != 2 || rows.shape(1) != INPUT_LENGTH) {
             throw py::value_error("rows must have shape (n, 64)");
         }
         const auto n = rows.shape(0);
+        const int thread_count = resolved_threads(threads);
         py::array_t<float> probabilities({n, static_cast<py::ssize_t>(CLASS_COUNT)});
         py::array_t<std::uint8_t> class_ids(n);
-        const float* in = rows.data();
-        float* out = probabilities.mutable_data();
-        std::uint8_t* ids = class_ids.mutable_data();
+        const RowArrays arrays{rows.data(), probabilities.mutable_data(), class_ids.mutable_data(),
+                               static_cast<std::size_t>(n)};
+        SignalCheck check;
+        bool complete = false;
         {
             py::gil_scoped_release unlocked;
-            ClassifierContext own = context;
-            for (py::ssize_t i = 0; i < n; ++i) {
-                std::uint16_t class_id = 0;
-                classifier_context_run(&own, in + i * INPUT_LENGTH, out + i * CLASS_COUNT, &class_id);
-                ids[i] = static_cast<std::uint8_t>(class_id);
-            }
+            complete = classify_rows_parallel(context, arrays, thread_count, {SignalCheck::interrupted, &check});
+        }
+        if (!complete) {
+            throw py::error_already_set();
         }
         return py::make_tuple(probabilities, class_ids);
     }
@@ -155,11 +204,18 @@ struct Collected {
     std::vector<std::int64_t> lines;
     ReaderFindings findings{};
     bool out_of_memory = false;
+    SignalCheck check;
 };
+
+// Records between two looks at the clock for a signal.
+constexpr std::size_t RECORDS_PER_CHECK = 4096;
 
 bool collect(void* context, const SignalRecord& record) noexcept
 {
     auto* collected = static_cast<Collected*>(context);
+    if (collected->lines.size() % RECORDS_PER_CHECK == 0 && collected->check.due()) {
+        return false;
+    }
     reader_findings_take(&collected->findings, record);
     try {
         collected->values.insert(collected->values.end(), record.values, record.values + INPUT_LENGTH);
@@ -248,25 +304,21 @@ SignalFileOutcome read_through_component(const char* path, const SignalWindowSte
 }
 
 // Reads the signals of lines begin to end (counted from 1) as the command's
-// file mode does; a bound not given takes the value the six-word form gives
-// it: the first line, the file's line count. Returns (values (n, 64)
+// file mode does, on `thread_choice` threads (see resolved_threads); a
+// bound not given takes the value the six-word form gives it: the first
+// line, the file's line count. Returns (values (n, 64)
 // float32, line numbers (n,) int64, None, None, warnings), or (None, None,
 // the command's message, the failing line or None, warnings); warnings:
 // the command's warnings on standard error without the program's name, as
 // (kind, first line, count, words).
 py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> begin,
-                       std::optional<std::int64_t> end)
+                       std::optional<std::int64_t> end, std::optional<int> thread_choice)
 {
     const std::string path = path_bytes;
     if (path.find('\0') != std::string::npos) {
         throw py::value_error("embedded null byte in the signal file's path");
     }
-    const ThreadSetting threads = signal_pass_threads();
-    if (threads.invalid != nullptr) {
-        char text[160];
-        thread_setting_message(text, sizeof text, threads.invalid);
-        throw py::value_error(std::string(text, std::strlen(text) - 1));
-    }
+    const int threads = resolved_threads(thread_choice);
     // The command's window checks, begin first.
     SignalWindowStep steps[2];
     int step_count = 0;
@@ -280,7 +332,10 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
     SignalFileOutcome outcome{};
     {
         py::gil_scoped_release unlocked;
-        outcome = read_through_component(path.c_str(), steps, step_count, threads.threads, &collected);
+        outcome = read_through_component(path.c_str(), steps, step_count, threads, &collected);
+    }
+    if (collected.check.raised) {
+        throw py::error_already_set();
     }
     if (collected.out_of_memory) {
         throw std::bad_alloc();
@@ -322,8 +377,9 @@ PYBIND11_MODULE(_classifier, m)
         .def(py::init<const FloatArray&>(), py::arg("knowledge"))
         .def_readonly("status", &Engine::status)
         .def_property_readonly("unit_count", [](const Engine& e) { return e.context.unit_count; })
-        .def("classify", &Engine::classify, py::arg("rows"))
+        .def("classify", &Engine::classify, py::arg("rows"), py::arg("threads") = py::none())
         .def("trace", &Engine::trace, py::arg("signal"));
-    m.def("read_signals", &read_signals, py::arg("path"), py::arg("begin"), py::arg("end"));
+    m.def("read_signals", &read_signals, py::arg("path"), py::arg("begin"), py::arg("end"),
+          py::arg("threads") = py::none());
     m.def("loaded_knowledge", &loaded_knowledge, py::arg("data"));
 }

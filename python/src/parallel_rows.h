@@ -1,0 +1,38 @@
+// Classifies an array of rows on several threads with the bits of one:
+// every row's result depends on that row alone, so how the rows are split
+// changes nothing.
+#ifndef OMBREL_PYTHON_PARALLEL_ROWS_H
+#define OMBREL_PYTHON_PARALLEL_ROWS_H
+
+#include "classifier_context.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Rows a thread takes at a time (a millisecond or so of work): the grain of
+// the split and of the interruption.
+inline constexpr std::size_t PARALLEL_ROWS_BLOCK = 8192;
+
+struct RowArrays {
+    const float* rows;     // count * INPUT_LENGTH
+    float* probabilities;  // count * CLASS_COUNT
+    std::uint8_t* class_ids;
+    std::size_t count;
+};
+
+// Asked between blocks on the calling thread: true stops the run.
+struct Interruption {
+    bool (*interrupted)(void* context);
+    void* context;
+};
+
+// Classifies every row with the batch entry on up to `threads` threads (the
+// calling thread one of them; no more threads than blocks, and fewer when
+// the system gives no more). The calling thread asks `interruption` after
+// each of its blocks; once it answers true every thread stops after its
+// current block and the call returns false, with the rows not yet reached
+// left as they were. Every thread has ended when it returns.
+bool classify_rows_parallel(const ClassifierContext& context, const RowArrays& arrays, int threads,
+                            Interruption interruption) noexcept;
+
+#endif
