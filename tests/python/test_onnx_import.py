@@ -33,36 +33,6 @@ def run_import(tmp_path):
     return run
 
 
-FORMS = [  # standardisation, layer, output, dtype, alpha, beta
-    ("sub_div", "gemm1", "softmax", np.float32, 1.0, 1.0),    # PyTorch's export
-    ("scaler", "gemm0", "logits", np.float32, 0.5, 2.0),
-    ("sub_mul", "matmul", "softmax", np.float32, 1.0, 1.0),   # Keras via ONNX
-    ("none", "matmul", "logits", np.float64, 1.0, 1.0),
-    ("sub_div", "gemm0", "softmax", np.float64, 1.0, 1.0),
-]
-
-
-@pytest.mark.parametrize("i", range(len(FORMS)),
-                         ids=["-".join((f[0], f[1], f[2], f[3].__name__)) for f in FORMS])
-def test_each_form_agrees_with_float64_evaluation_of_its_graph(i, tmp_path):
-    std, layer, output, dtype, alpha, beta = FORMS[i]
-    rng = np.random.default_rng(7 + i)
-    net = om.network(i)
-    x = (net["mean"] + net["std"] * rng.normal(size=(300, 64))).astype(np.float32)
-    if std == "none":
-        x = rng.normal(size=(300, 64)).astype(np.float32)
-    model = om.build(net, std, layer, output, dtype, alpha, beta)
-    notes = []
-    floats = knowledge.from_onnx(om.save(model, str(tmp_path / "m.onnx")), notes=notes)
-    p, classes = forward(floats, x)
-    expected = om.reference(net, x.astype(np.float64), std != "none", alpha, beta)
-    np.testing.assert_allclose(p, expected, atol=1e-5)
-    top = np.sort(expected, axis=1)
-    clear = top[:, -1] - top[:, -2] > 1e-5
-    np.testing.assert_array_equal(classes[clear], np.argmax(expected, axis=1)[clear] + 1)
-    assert any("float64" in n for n in notes) == (dtype == np.float64), notes
-
-
 def test_passed_through_and_ignored_nodes_and_padding_with_check(run_import, tmp_path):
     net = om.network(9, classes=3)
     model = om.build(net, extra=[helper.make_node("ArgMax", ["y"], ["label"], name="argmax")])

@@ -168,13 +168,31 @@ def test_a_fifo_is_refused_at_once(tmp_path):
     assert time.monotonic() - start < 3
 
 
+@pytest.mark.skipif(not os.path.isdir("/proc/self/fd"), reason="needs /proc/self/fd")
 def test_reading_lets_other_threads_run(write):
+    """While one thread is inside read_signals, with its file open, this one
+    runs Python and sees the file among the process's open ones. A read that
+    held the GIL would never let it look then; a loaded machine only delays
+    the look, so the read is repeated until it comes."""
     path = write("large.csv", (",".join(["1.25"] * 64) + "\n") * 60000)
-    ticks = 0
-    reader = threading.Thread(target=ombrel.read_signals, args=(path,))
-    reader.start()
-    while reader.is_alive():
-        ticks += 1
-        time.sleep(0.0005)
-    # Held all along, the GIL would let this loop turn once or twice.
-    assert ticks > 10
+    target = os.path.realpath(path)
+
+    def file_open():
+        for fd in os.listdir("/proc/self/fd"):
+            try:
+                if os.readlink("/proc/self/fd/" + fd) == target:
+                    return True
+            except OSError:          # closed since listed
+                pass
+        return False
+
+    for _ in range(100):
+        reader = threading.Thread(target=ombrel.read_signals, args=(path,))
+        reader.start()
+        seen = False
+        while reader.is_alive() and not seen:
+            seen = file_open()
+        reader.join()
+        if seen:
+            return
+    pytest.fail("no other thread ran while read_signals read, in 100 reads")

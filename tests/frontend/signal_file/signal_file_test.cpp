@@ -6,6 +6,7 @@
 #include "signal_file/block_cutter.h"
 #include "signal_file/block_lines.h"
 #include "signal_file/block_output.h"
+#include "signal_file/line_feeds.h"
 #include "signal_file/signal_file.h"
 #include "signal_file/threaded_pass.h"
 
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -169,15 +171,20 @@ TEST(BlockOutput, HandsOverTheWindowInOrderAndMarksItsEnd)
     EXPECT_TRUE(held_back == records);
 }
 
-ThreadedPassResult threaded(const std::string& text, std::int64_t begin, std::int64_t end, std::size_t block_bytes,
-                            std::vector<Record>* records)
+ThreadedPassResult threaded_on(std::FILE* file, std::uint64_t size, std::int64_t begin, std::int64_t end,
+                               std::size_t block_bytes, std::vector<Record>* records)
 {
-    std::FILE* file = memory_file(text);
-    const ThreadedPassSetup setup{file, text.size(), knowledge().data(), static_cast<std::int32_t>(knowledge().size()),
+    const ThreadedPassSetup setup{file, size, knowledge().data(), static_cast<std::int32_t>(knowledge().size()),
                                   begin, end, 2, block_bytes, {collect, records}};
     const ThreadedPassResult result = threaded_pass(setup);
     std::fclose(file);
     return result;
+}
+
+ThreadedPassResult threaded(const std::string& text, std::int64_t begin, std::int64_t end, std::size_t block_bytes,
+                            std::vector<Record>* records)
+{
+    return threaded_on(memory_file(text), text.size(), begin, end, block_bytes, records);
 }
 
 TEST(ThreadedPass, CompletesAWindowEndingInsideABlockAndAWholeFileItCounts)
@@ -407,6 +414,93 @@ TEST(SignalFile, LinesAppendedAfterTheOpenAreNeverRead)
     for (std::size_t block : {1u, 1u << 16}) {
         std::ofstream(file.path, std::ios::binary) << text;
         expect_same(one, read_file(file, 2, block, append), "appended");
+    }
+}
+
+// Signal lines, runs of blank lines up to 700 long (more than one 8-bit lane
+// count of line feeds), now and then a line of 65 values, and a last line
+// with or without its line feed.
+std::size_t below(std::mt19937& random, std::size_t n)
+{
+    return static_cast<std::size_t>(random()) % n;
+}
+
+std::string generated_text(std::mt19937& random)
+{
+    std::string text;
+    const int lines = 2 + static_cast<int>(below(random, 30));
+    for (int k = 0; k < lines; ++k) {
+        const std::size_t kind = below(random, 8);
+        if (kind == 0) {
+            text.append(below(random, 2) != 0 ? 256 + below(random, 445) : below(random, 4), '\n');
+        }
+        text += signal_line(kind == 1 ? 65 : 64, k);
+    }
+    if (below(random, 2) != 0) {
+        text.pop_back();
+    }
+    return text;
+}
+
+// A whole file's lines as the threaded pass counts them while it reads, on
+// generated texts with blocks of many sizes: every line feed, the one a
+// block held back included; a read failing from any byte on (also while the
+// pass counts the rest) is a file that cannot be read, never one that ran
+// out; a file shorter than its size at the open ran out.
+TEST(ThreadedPass, CountsAWholeFileOfGeneratedTextsAsItIs)
+{
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 60; ++round) {
+        const std::string text = generated_text(random);
+        const auto lines = std::count(text.begin(), text.end(), '\n');
+        ASSERT_EQ(count_line_feeds_in(text.data(), text.size()), lines);
+        for (const std::size_t block : {1 + below(random, 64), 64 + below(random, 2000), std::size_t{1} << 16}) {
+            std::vector<Record> records;
+            const ThreadedPassResult whole = threaded_on(memory_file(text), text.size(), 1, -1, block, &records);
+            ASSERT_NE(whole.outcome, ThreadedOutcome::SINK_STOPPED);
+            EXPECT_EQ(whole.end, lines) << "round " << round << ", block " << block;
+            const std::size_t fail_at = below(random, text.size());
+            FailingText failing{&text, 0, fail_at};
+            std::FILE* failing_file = fopencookie(&failing, "rb", {failing_read, nullptr, failing_seek, nullptr});
+            EXPECT_EQ(threaded_on(failing_file, text.size(), 1, -1, block, &records).outcome,
+                      ThreadedOutcome::COUNT_UNREADABLE) << "round " << round << ", failing at " << fail_at;
+            EXPECT_EQ(threaded_on(memory_file(text), text.size() + 7, 1, -1, block, &records).outcome,
+                      ThreadedOutcome::COUNT_SHRANK) << "round " << round;
+        }
+    }
+}
+
+// Whole files and windows of generated texts, read on two threads with
+// blocks of many sizes, give the outcome and records of the sequential
+// pass (one thread); windows also with reads failing from a byte on.
+TEST(SignalFile, GeneratedTextsGiveTheSequentialPassOnTwoThreads)
+{
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 30; ++round) {
+        const std::string text = generated_text(random);
+        const TextFile file(text);
+        const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+        const std::size_t begin = 1 + below(random, std::min<std::size_t>(3, lines));
+        const std::vector<SignalWindowStep> window{
+            {false, static_cast<std::int64_t>(begin)},
+            {true, static_cast<std::int64_t>(begin + below(random, lines - begin + 1))}};
+        // A whole file is checked by its path against the stream read: it is read intact.
+        const std::size_t fail_at = below(random, text.size());
+        FailingText failing{&text, 0, fail_at};
+        const auto fail = [&failing](SignalFile* f) {
+            std::fclose(f->file);
+            f->file = fopencookie(&failing, "rb", {failing_read, nullptr, failing_seek, nullptr});
+        };
+        const auto intact = [](SignalFile*) {};
+        const std::string what = "round " + std::to_string(round) + ", failing at " + std::to_string(fail_at);
+        const FileRun whole = read_file(file, 1, 1 << 16, intact);
+        const FileRun windowed = read_file(file, 1, 1 << 16, fail, window);
+        for (const std::size_t block : {1 + below(random, 64), 64 + below(random, 2000), std::size_t{1} << 16}) {
+            expect_same(whole, read_file(file, 2, block, intact), what + ", whole, block " + std::to_string(block));
+            failing.position = 0;
+            expect_same(windowed, read_file(file, 2, block, fail, window), what + ", block " + std::to_string(block));
+            failing.position = 0;
+        }
     }
 }
 
