@@ -34,14 +34,42 @@ bool read_one_signal(const char* data, std::size_t start, std::size_t stop, floa
            only_white_space(signal_stream_span(&line).begin, data + stop);
 }
 
-void keep(Block* block, std::int64_t i, const float* values, ClassifierContext* context) noexcept
+// Signals read but not yet classified: the lines from `first` on, classified
+// together by the batch entry (the bits of one classification each).
+constexpr int PENDING_CAPACITY = 32;
+struct Pending {
+    float values[PENDING_CAPACITY * INPUT_LENGTH];
+    std::int64_t first;
+    int count;
+};
+
+void classify_pending(Block* block, Pending* pending, const ClassifierContext* context) noexcept
+{
+    if (pending->count > 0) {
+        (void)classifier_context_run_batch(context, pending->values, static_cast<std::size_t>(pending->count),
+                                           block->results + pending->first * CLASS_COUNT,
+                                           block->class_ids + pending->first);
+    }
+    pending->count = 0;
+}
+
+// Kept lines are consecutive (every line from the window's begin on), so the
+// pending ones always end just before line i.
+void keep(Block* block, std::int64_t i, const float* values, const ClassifierContext* context,
+          Pending* pending) noexcept
 {
     block->findings[i] = signal_findings(block->first_line + i + 1, values);
     if (context == nullptr) {
         std::memcpy(block->results + i * INPUT_LENGTH, values, INPUT_LENGTH * sizeof(float));
         return;
     }
-    (void)classifier_context_run(context, values, block->results + i * CLASS_COUNT, &block->class_ids[i]);
+    if (pending->count == 0) {
+        pending->first = i;
+    }
+    std::memcpy(pending->values + pending->count * INPUT_LENGTH, values, INPUT_LENGTH * sizeof(float));
+    if (++pending->count == PENDING_CAPACITY) {
+        classify_pending(block, pending, context);
+    }
 }
 
 } // namespace
@@ -52,6 +80,8 @@ void read_block_lines(Block* block, std::int64_t begin, ClassifierContext* conte
     const char* const data = block->data;
     std::size_t start = 0;
     std::int64_t i = 0;
+    Pending pending;
+    pending.count = 0;
     for (; i < block->wanted; ++i) {
         if ((i & 63) == 0 && abandon.load(std::memory_order_relaxed)) {
             break;
@@ -63,10 +93,11 @@ void read_block_lines(Block* block, std::int64_t begin, ClassifierContext* conte
             break;
         }
         if (block->first_line + i + 1 >= begin) {
-            keep(block, i, values, context);
+            keep(block, i, values, context, &pending);
         }
         start = stop;
     }
+    classify_pending(block, &pending, context);
     block->accepted = i;
     block->accepted_end = start;
 }

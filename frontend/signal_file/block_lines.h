@@ -19,7 +19,8 @@
 
 // Reads the block's wanted lines up to the first that is not one signal and
 // sets accepted and accepted_end. Lines from `begin` on are classified with
-// `context` into results (CLASS_COUNT floats a line) and class_ids, or, with
+// `context` into results (CLASS_COUNT floats a line) and class_ids (by the
+// batch entry, a few dozen lines at a time), or, with
 // no context, their values are kept (INPUT_LENGTH floats a line). Stops
 // early, with fewer accepted, once `abandon` is set.
 void read_block_lines(Block* block, std::int64_t begin, ClassifierContext* context,
