@@ -1,21 +1,21 @@
-"""Writes a command for every module of the ombrel package that runs with
+"""Writes a command for every entry of the ombrel package that runs with
 `python3 -m`, bound to one interpreter, so that nobody has to know which
 python3 has the project's packages:
 
     python3 tools/python_commands.py python/ombrel build/release/bin \
         --interpreter /usr/bin/python3 --package-dir ../python
 
-The commands are the names `python3 -m ombrel.NAME` runs: the package's
+The entries are the names `python3 -m ombrel.NAME` runs: the package's
 subpackages that hold __main__.py and its modules with an
-`if __name__ == "__main__":` block; each is "ombrel-NAME" (ombrel.knowledge
--> ombrel-knowledge), so that the list follows the package as entries are
-added. Each command is a small
-Python script whose first line names the interpreter; it puts the package
-directory (relative to the command's own, after symbolic links) first on the
-path, for its own process and the ones it starts, unless the interpreter
-looks there already (/usr/lib/python3/dist-packages for Debian's), and runs
-the module as `python3 -m` does. Commands this script wrote before for modules that are gone
-are removed.
+`if __name__ == "__main__":` block. Each gets the command "ombrel-NAME"
+(ombrel.knowledge -> ombrel-knowledge), so that the list follows the package
+as entries are added. A command is a small Python script whose first line
+names the interpreter; it puts the package directory (relative to the
+command's own, after symbolic links) first on the path, for its own process
+and the ones it starts, unless the interpreter looks there already
+(/usr/lib/python3/dist-packages for Debian's), and runs the module as
+`python3 -m` does. Commands this script wrote before for entries that are
+gone are removed.
 
 With --man-dir, also writes each command's manual page (section 1, gzip
 -9n as Debian keeps them) from its --help text, run with the package as
