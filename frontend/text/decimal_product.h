@@ -20,6 +20,34 @@
 
 #include <bit>
 #include <cstdint>
+#include <limits>
+#include <type_traits>
+
+// (h2 + f) * 2^exp2 rounded as round_binary rounds it, h2 of 63 or 64 bits
+// and f in [0, 1), nonzero when sticky; a normal result, the common case,
+// without the call.
+template <typename T>
+T round_product(std::uint64_t h2, std::int64_t exp2, bool sticky, bool negative) noexcept
+{
+    using Bits = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
+    constexpr int P = std::numeric_limits<T>::digits;
+    constexpr std::int64_t MIN_EXP = std::numeric_limits<T>::min_exponent - 1;
+    constexpr std::int64_t MAX_EXP = std::numeric_limits<T>::max_exponent - 1;
+    const int high = 62 + static_cast<int>(h2 >> 63); // h2's leading bit
+    const std::int64_t e = exp2 + high;                // the value lies in [2^e, 2^(e+1))
+    if (e < MIN_EXP || e > MAX_EXP) {
+        return round_binary<T>(h2, exp2, sticky, negative);
+    }
+    const int below = high + 1 - P; // bits under the result's last place
+    const std::uint64_t rest = h2 & ((std::uint64_t{1} << below) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (below - 1);
+    std::uint64_t mantissa = h2 >> below;
+    mantissa += rest > half || (rest == half && (sticky || (mantissa & 1) != 0));
+    // The leading bit adds the exponent field's 1; a carry out of an
+    // all-ones mantissa goes on into the next binade, or to infinity.
+    const Bits sign = negative ? Bits{1} << (8 * sizeof(T) - 1) : Bits{0};
+    return std::bit_cast<T>(sign | static_cast<Bits>((static_cast<std::uint64_t>(e - MIN_EXP) << (P - 1)) + mantissa));
+}
 
 // w * 10^q rounded to nearest, ties to even, into *value (with the sign);
 // false, with *value unchanged, when q lies outside the table or in the
@@ -50,7 +78,7 @@ bool decimal_product_to(std::uint64_t w, std::int64_t q, bool negative, T* value
     }
     const bool sticky = !exact || (h1 | h0) != 0;
     const std::int64_t exp2 = std::int64_t{128} + p.exponent + q - z;
-    *value = round_binary<T>(h2, exp2, sticky, negative);
+    *value = round_product<T>(h2, exp2, sticky, negative);
     return true;
 }
 

@@ -23,31 +23,46 @@
 inline constexpr int DECIMAL_SCAN_DIGITS = 19;
 inline constexpr int DECIMAL_SCAN_EXPONENT_DIGITS = 4;
 
-// The bytes from a text's first that the scan may read: the text (a sign,
-// 19 digits, a point, the letter, a sign and 4 digits: 27) and a 16-byte
-// mask past its last character.
+// The bytes from a text's first that the scan may read: a sign and the
+// 32 characters of the mask, and 8 from any digit among them.
 inline constexpr std::ptrdiff_t DECIMAL_SCAN_SPAN = 48;
 
-// 10^n for the digits of up to two words, 0 to 16.
-inline constexpr std::uint64_t DIGIT_RUN_POWERS[] = {
-    1u,           10u,           100u,           1000u,           10000u,           100000u,
-    1000000u,     10000000u,     100000000u,     1000000000u,     10000000000u,     100000000000u,
-    1000000000000u, 10000000000000u, 100000000000000u, 1000000000000000u, 10000000000000000u,
+// 10^n for n from 0 to 19.
+inline constexpr std::uint64_t DECIMAL_SCAN_POWERS[] = {
+    1u,
+    10u,
+    100u,
+    1000u,
+    10000u,
+    100000u,
+    1000000u,
+    10000000u,
+    100000000u,
+    1000000000u,
+    10000000000u,
+    100000000000u,
+    1000000000000u,
+    10000000000000u,
+    100000000000000u,
+    1000000000000000u,
+    10000000000000000u,
+    100000000000000000u,
+    1000000000000000000u,
+    10000000000000000000u,
 };
 
-// The digits of a run of `count` (0 to 16) at p as one number.
+// The `count` (0 to 19) digits at p as one number, eight at a time: the
+// words' values are independent of each other.
 inline std::uint64_t digit_run_value(const char* p, int count) noexcept
 {
     if (count <= 8) {
         return count == 0 ? 0 : digits_value(p, count);
     }
-    return digits_value(p, 8) * DIGIT_WORD_POWERS[count - 8] + digits_value(p + 8, count - 8);
-}
-
-// The length of the run of digits at p, up to 16 (16: it may go on).
-inline int digit_run_length(const char* p) noexcept
-{
-    return std::countr_zero(non_digit_mask(p) | 0x10000u);
+    if (count <= 16) {
+        return digits_value(p, 8) * DECIMAL_SCAN_POWERS[count - 8] + digits_value(p + 8, count - 8);
+    }
+    return (digits_value(p, 8) * DIGIT_WORD_POWERS[8] + digits_value(p + 8, 8)) * DECIMAL_SCAN_POWERS[count - 16] +
+           digits_value(p + 16, count - 16);
 }
 
 // m * 10^q to float: the short decimal's double arithmetic where it is
@@ -62,56 +77,39 @@ inline bool decimal_to_float(std::uint64_t m, int q, bool negative, float* value
 }
 
 // The text at p (after any sign), p[0 .. DECIMAL_SCAN_SPAN - 1] readable:
-// returns the character that ends it, having converted it, or nullptr.
+// returns the character that ends it, having converted it, or nullptr. The
+// text's shape comes from one mask of its first 32 characters, so that no
+// load waits for the length of a run before it.
 inline const char* scan_decimal_text(const char* p, bool negative, float* value) noexcept
 {
-    const char* const start = p;
-    // The whole part: at most 15 digits here, longer ones are left to the lexer.
-    const int whole = digit_run_length(p);
-    if (whole == 16) {
+    // Bit i set where p[i] is not a digit; bit 32 stands for the rest.
+    const std::uint64_t stops = non_digit_mask(p) | std::uint64_t{non_digit_mask(p + 16)} << 16 | std::uint64_t{1} << 32;
+    const int whole = std::countr_zero(stops);
+    const bool point = p[whole] == '.';
+    const int fraction = point ? std::countr_zero(stops >> (whole + 1)) : 0;
+    const int digits = whole + fraction;
+    if (digits == 0 || digits > DECIMAL_SCAN_DIGITS) {
         return nullptr;
     }
-    std::uint64_t mantissa = digit_run_value(p, whole);
-    p += whole;
-    const bool point = *p == '.';
-    int fraction = 0;
-    if (point) {
-        ++p;
-        fraction = digit_run_length(p);
-        if (whole + fraction > DECIMAL_SCAN_DIGITS) {
-            return nullptr;
-        }
-        mantissa = mantissa * DIGIT_RUN_POWERS[fraction] + digit_run_value(p, fraction);
-        p += fraction;
-        if (fraction == 16) {
-            const int more = digit_run_length(p);
-            fraction += more;
-            if (whole + fraction > DECIMAL_SCAN_DIGITS) {
-                return nullptr;
-            }
-            mantissa = mantissa * DIGIT_RUN_POWERS[more] + digit_run_value(p, more);
-            p += more;
-        }
-    }
-    if (whole + fraction == 0) {
-        return nullptr;
-    }
+    const int end = whole + point + fraction;
+    const std::uint64_t mantissa =
+        digit_run_value(p, whole) * DECIMAL_SCAN_POWERS[fraction] + digit_run_value(p + whole + 1, fraction);
     int exponent = 0;
-    if (is_exponent_letter(static_cast<unsigned char>(*p), false)) {
-        const bool exponent_negative = p[1] == '-';
-        p += 1 + (p[1] == '-' || p[1] == '+');
-        const char* const first = p;
-        for (; is_decimal_digit(static_cast<unsigned char>(*p)) && p - first < DECIMAL_SCAN_EXPONENT_DIGITS; ++p) {
-            exponent = exponent * 10 + (*p - '0');
-        }
-        if (p == first || is_decimal_digit(static_cast<unsigned char>(*p))) {
+    const char* after = p + end;
+    if (is_exponent_letter(static_cast<unsigned char>(*after), false)) {
+        const bool sign = after[1] == '-' || after[1] == '+';
+        const int first = end + 1 + sign;
+        const int count = std::countr_zero(stops >> first);
+        if (count == 0 || count > DECIMAL_SCAN_EXPONENT_DIGITS || first + count >= 32) {
             return nullptr;
         }
-        exponent = exponent_negative ? -exponent : exponent;
-    } else if (!ends_decimal_mantissa_at(static_cast<unsigned char>(*p), point, whole == 1 && *start == '0')) {
+        exponent = static_cast<int>(digits_value(p + first, count));
+        exponent = after[1] == '-' ? -exponent : exponent;
+        after = p + first + count;
+    } else if (!ends_decimal_mantissa_at(static_cast<unsigned char>(*after), point, whole == 1 && *p == '0')) {
         return nullptr;
     }
-    return decimal_to_float(mantissa, exponent - fraction, negative, value) ? p : nullptr;
+    return decimal_to_float(mantissa, exponent - fraction, negative, value) ? after : nullptr;
 }
 
 // The same on [p, limit): the text must end before limit, where a character

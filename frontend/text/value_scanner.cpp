@@ -71,6 +71,19 @@ bool scan_short(SignalStream* s, float* value) noexcept
 
 bool scan_value(SignalStream* s, float* value) noexcept
 {
+    // The usual case first: a value right at the reading position, with
+    // the span long enough for the decimal path to read it in place.
+    signal_stream_look_ahead(s);
+    const SignalSpan span = signal_stream_span(s);
+    if (span.end - span.begin > DECIMAL_SCAN_SPAN && !is_number_space(static_cast<unsigned char>(*span.begin))) {
+        const char* const start = span.begin;
+        const char* const end = scan_decimal_text(start + (*start == '+' || *start == '-'), *start == '-', value);
+        if (end != nullptr) {
+            signal_stream_consume_to(s, end);
+            return true;
+        }
+        return scan_general(s, value);
+    }
     if (!skip_space(s)) {
         return false;
     }
