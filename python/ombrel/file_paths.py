@@ -17,6 +17,10 @@ import sys
 import tempfile
 
 
+# The ending of the temporary files written beside their target.
+TEMPORARY_SUFFIX = ".part"
+
+
 def shown_path(path) -> str:
     """A path as text for messages and pages: bytes that are not UTF-8 and
     characters that do not print, escaped; never an error."""
@@ -85,27 +89,44 @@ def replacing(path, mode="wb", **text):
         yield sys.stdout.buffer if "b" in mode else sys.stdout
         return
     path = os.fsdecode(path)
-    try:
-        if not stat.S_ISREG(os.stat(path).st_mode):
+    with _named(path):
+        try:
+            in_place = not stat.S_ISREG(os.stat(path).st_mode)
+        except FileNotFoundError:
+            in_place = False
+        if in_place:
             with _in_place(path, mode, **text) as f:
                 yield f
             return
-    except FileNotFoundError:
-        pass
+        fd, temporary = _temporary_beside(path)
+        try:
+            with open(fd, mode, **text) as f:
+                yield f
+                f.flush()
+                os.fsync(f.fileno())
+            os.chmod(temporary, _new_file_mode())
+            os.replace(temporary, path)
+        except BaseException:
+            with contextlib.suppress(OSError):
+                os.unlink(temporary)
+            raise
+
+
+def _temporary_beside(path):
     folder, name = os.path.split(path)
-    fd, temporary = tempfile.mkstemp(dir=folder or os.curdir, prefix="." + name[:64] + ".",
-                                     suffix=".part")
+    return tempfile.mkstemp(dir=folder or os.curdir, prefix="." + name[:64] + ".", suffix=TEMPORARY_SUFFIX)
+
+
+@contextlib.contextmanager
+def _named(path):
+    """An OSError of writing is named by the path written, never by a
+    temporary file nor by none; one that names another file stays so."""
     try:
-        with open(fd, mode, **text) as f:
-            yield f
-            f.flush()
-            os.fsync(f.fileno())
-        os.chmod(temporary, _new_file_mode())
-        os.replace(temporary, path)
-    except BaseException:
-        with contextlib.suppress(OSError):
-            os.unlink(temporary)
-        raise
+        yield
+    except OSError as error:
+        if error.filename is not None and not os.fsdecode(error.filename).endswith(TEMPORARY_SUFFIX):
+            raise
+        raise OSError(error.errno, error.strerror or str(error), path) from None
 
 
 def write_bytes_whole(path, data: bytes) -> int:
@@ -119,9 +140,21 @@ def write_pair_whole(first_path, first: bytes, second_path, second: bytes):
     """Two files that go together (a .c and its .h): both are written to
     temporary files, and renamed into place only when both are complete;
     a failure leaves neither new file."""
-    with replacing(first_path, "wb") as f:
-        with replacing(second_path, "wb") as g:
-            f.write(first)
-            g.write(second)
-            f.flush()
-            os.fsync(f.fileno())
+    staged = []
+    try:
+        for path, data in ((os.fsdecode(first_path), first), (os.fsdecode(second_path), second)):
+            with _named(path):
+                fd, temporary = _temporary_beside(path)
+                staged.append((temporary, path))
+                with open(fd, "wb") as f:
+                    f.write(data)
+                    f.flush()
+                    os.fsync(f.fileno())
+                os.chmod(temporary, _new_file_mode())
+        for temporary, path in staged:
+            with _named(path):
+                os.replace(temporary, path)
+    finally:
+        for temporary, _ in staged:
+            with contextlib.suppress(OSError):
+                os.unlink(temporary)

@@ -18,7 +18,6 @@ KINDS = {
     "value-count": "lines without 64 values",
     "no-final-line-feed": "last line not classified",
     "header-line": "column names read as a signal",
-    "index-column": "index column read as values",
     "non-finite-signal": "NaN or infinity in signals",
     "non-finite-probability": "NaN or infinity in probabilities",
     "same-class-always": "the knowledge classifies everything the same way",

@@ -10,6 +10,7 @@ import sys
 import pytest
 
 from conftest import EMG, ROOT
+from ombrel.knowledge import EXPECTED_CONFIGURATION
 
 CC = shutil.which("gcc") or shutil.which("cc")
 FLAGS = ["-std=c11", "-pedantic", "-Wall", "-Wextra", "-Werror"]
@@ -35,6 +36,7 @@ def one_unit_knowledge():
     floats = [0.5] * 221
     floats[128] = 1.0
     floats[0:6] = [-0.0, 1e-45, float("inf"), -float("inf"), 3.4028234663852886e38, -1.17549435e-38]
+    floats[-19:] = [float(v) for v in EXPECTED_CONFIGURATION]   # one the library accepts
     return struct.pack("<221f", *floats)
 
 

@@ -85,8 +85,10 @@ def run_warnings(runs, X, lines, signals_path, found: WarningList):
     from .standardisation import IMPORT_FIX
     for classifier, name, _, probabilities in runs:
         knowledge_warnings(classifier, name, found)
-        standardisation_warnings(classifier, X, "the signals of %s (knowledge %s)" % (signals_path, name),
-                                 IMPORT_FIX, found)
+        what = "the signals of %s" % shown_path(signals_path)
+        if len(runs) > 1:
+            what += " (knowledge %s)" % shown_path(name)
+        standardisation_warnings(classifier, X, what, IMPORT_FIX, found)
         probability_warnings(probabilities, lines, name, found)
 
 
@@ -104,4 +106,18 @@ def array_warnings(X, lines, runs):
                                                           "its" if bad.size == 1 else "their"),
                   line=int(lines[bad[0]]), count=bad.size)
     run_warnings(runs, X, lines, "the array", found)
+    return found
+
+
+def knowledge_file_warnings(data: bytes, name) -> WarningList:
+    """The knowledge commands' warnings on a knowledge's bytes: those of
+    knowledge_warnings when the compiled engine is there and accepts it;
+    none otherwise (the refusal is reported on its own)."""
+    found = WarningList()
+    try:
+        from ..classifier import Classifier
+        classifier = Classifier(np.frombuffer(data[:len(data) // 4 * 4], "<f4").astype(np.float32))
+    except (ImportError, ValueError):
+        return found
+    knowledge_warnings(classifier, name, found)
     return found

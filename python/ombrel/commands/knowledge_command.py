@@ -4,6 +4,7 @@ installed as ombrel-knowledge."""
 from __future__ import annotations
 
 import argparse
+import io
 import json
 import os
 import sys
@@ -11,14 +12,17 @@ from typing import Any, Optional, Sequence
 
 import numpy as np
 
-from ..knowledge import export_c
+from . import export_c_command
 from ..knowledge.binary import read, write, write_bytes, pack
 from ..checks.import_check import check, read_signals
+from ..checks.run_warnings import knowledge_file_warnings
+from ..file_paths import read_regular_bytes, refuse_unless_regular, replacing, shown_path
 from ..knowledge.inspection import format_report
 from ..knowledge.layout import ARRAY_NAMES, KnowledgeError
 
 
 def _load_arrays(path: str) -> dict[str, Any]:
+    refuse_unless_regular(path, "--from-npz")
     if path.endswith(".json"):
         with open(path) as f:
             try:
@@ -54,37 +58,45 @@ def _cmd_write(args: argparse.Namespace) -> int:
         extra["configuration"] = obj["configuration"]
     size = write_bytes(args.output, pack(*(obj[name] for name in ARRAY_NAMES), **extra))
     print("wrote %s: %d bytes, %d hidden units"
-          % (args.output, size, np.asarray(obj["hidden_biases"]).size))
+          % (shown_path(args.output), size, np.asarray(obj["hidden_biases"]).size))
     return 0
 
 
 def _cmd_read(args: argparse.Namespace) -> int:
     k = _read_knowledge(args.file)
+    found = knowledge_file_warnings(read_regular_bytes(args.file, "the knowledge"), args.file)
     arrays = {name: getattr(k, name) for name in ARRAY_NAMES + ("configuration",)}
     if args.npz:
-        np.savez(args.npz, **arrays)
+        packed = io.BytesIO()       # whole in memory first: a zip half written cannot be closed
+        np.savez(packed, **arrays)
+        with replacing(args.npz, "wb") as f:
+            f.write(packed.getvalue())
     else:
         obj = {name: a.astype(np.float64).tolist() for name, a in arrays.items()}
         obj["stored_unit_count"] = k.stored_unit_count
-        text = json.dumps(obj, indent=1, allow_nan=True) + "\n"
-        if args.json and args.json != "-":
-            with open(args.json, "w") as f:
-                f.write(text)
-        else:
-            sys.stdout.write(text)
+        obj["warnings"] = found.to_list()
+        with replacing(args.json or "-", "w", encoding="utf-8") as f:
+            f.write(json.dumps(obj, indent=1, allow_nan=True) + "\n")
+    _print_warnings(found)
     return 0
+
+
+def _print_warnings(found) -> None:
+    for line in found.lines():
+        print(line, file=sys.stderr)
 
 
 def _cmd_inspect(args: argparse.Namespace) -> int:
     try:
-        with open(args.file, "rb") as f:
-            data = f.read()
+        data = read_regular_bytes(args.file, "the knowledge")
     except OSError as e:
         # The report's verdict on stdout, as for any refused file; the error line on stderr.
-        print("knowledge: %s\ncannot read: %s\nverdict: refused: unreadable" % (args.file, e.strerror))
+        print("knowledge: %s\ncannot read: %s\nverdict: refused: unreadable" % (shown_path(args.file), e.strerror))
         raise OSError(e.errno, e.strerror, args.file) from None
-    ex, text = format_report(args.file, data)
+    ex, text = format_report(shown_path(args.file), data)
     sys.stdout.write(text)
+    if ex.accepted:
+        _print_warnings(knowledge_file_warnings(data, args.file))
     return 0 if ex.accepted else 1
 
 
@@ -99,6 +111,7 @@ def load_vector(path: str, name: str) -> np.ndarray:
     """The 64 values of --means, --stds or --scales: an .npy or .npz file,
     JSON (a list, or an object with one member), or text of numbers
     separated by commas or white space."""
+    refuse_unless_regular(path, "--" + name)
     lower = path.lower()
     if lower.endswith(".npy"):
         value = np.load(path, allow_pickle=False)
@@ -157,6 +170,9 @@ def _cmd_import(args: argparse.Namespace) -> int:
                for name in ("means", "stds", "scales") if getattr(args, name) is not None}
     # Everything is read and checked before the knowledge is written: a
     # refusal or a failed check leaves no file.
+    refuse_unless_regular(args.model, "the model")
+    if args.check:
+        refuse_unless_regular(args.check, "--check")
     try:
         source = read_onnx(args.model, **outside)
         notes = list(source.notes)
@@ -187,8 +203,21 @@ def _cmd_import(args: argparse.Namespace) -> int:
             return 1
     size = write(args.output, floats)
     print("wrote %s: %d bytes, %d hidden units, %d classes of the model"
-          % (args.output, size, source.hidden_biases.size, source.classes))
+          % (shown_path(args.output), size, source.hidden_biases.size, source.classes))
+    if args.check:
+        _print_warnings(knowledge_file_warnings(bytes(np.asarray(floats, "<f4").tobytes()), args.output))
     return 0
+
+
+def _stdout_failed() -> bool:
+    """After a write error without a path: whether standard output is what
+    failed. It is then replaced, so that the exit's own flush stays quiet."""
+    try:
+        sys.stdout.flush()
+        return False
+    except OSError:
+        sys.stdout = open(os.devnull, "w")
+        return True
 
 
 class _Usage(Exception):
@@ -235,17 +264,22 @@ def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> in
         m.add_argument("--" + name, metavar="FILE",
                        help="64 values %s, for a model trained on signals standardised outside "
                             "its graph: .npy, .npz, .json or text" % text)
-    export_c.add_parser(sub)
+    export_c_command.add_parser(sub)
     args = p.parse_args(argv)
     commands = {"write": _cmd_write, "read": _cmd_read, "inspect": _cmd_inspect,
-                "import": _cmd_import, "export-c": export_c.run}
+                "import": _cmd_import, "export-c": export_c_command.run}
     try:
-        return commands[args.command](args)
+        status = commands[args.command](args)
+        sys.stdout.flush()
+        return status
     except _Usage as e:
         p.error(str(e))
     except OSError as e:
+        if not e.filename and e.errno is not None and _stdout_failed():
+            print("error: cannot write to standard output: %s" % (e.strerror or e), file=sys.stderr)
+            return 1
         if e.filename is not None:
-            print("error: %s: %s" % (os.fsdecode(e.filename), e.strerror or e), file=sys.stderr)
+            print("error: %s: %s" % (shown_path(e.filename), e.strerror or e), file=sys.stderr)
         else:
             print("error: %s" % (e.strerror or e), file=sys.stderr)
         return 1

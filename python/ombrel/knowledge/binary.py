@@ -4,7 +4,6 @@ the library loads them."""
 from __future__ import annotations
 
 import os
-import tempfile
 from typing import Optional, Sequence, Union
 
 import numpy as np
@@ -12,6 +11,7 @@ import numpy as np
 from .layout import (CLASS_COUNT, CONFIGURATION_LENGTH, EXPECTED_CONFIGURATION, FLOAT,
                      HEADER_FLOATS, HIDDEN_CAPACITY, INPUT_LENGTH, Knowledge, KnowledgeError,
                      float_count, loaded_floats, split, unit_count_from)
+from ..file_paths import read_regular_bytes, write_bytes_whole
 from .inspection import examine
 
 ArrayLike = Union[np.ndarray, Sequence[float], Sequence[Sequence[float]]]
@@ -55,20 +55,10 @@ def pack(means: ArrayLike, scales: ArrayLike, hidden_weights: ArrayLike,
 def write_bytes(path: Union[str, os.PathLike], data: bytes) -> int:
     """Writes `data` to `path` in one piece: a failure leaves no partial file
     and an existing file unchanged."""
-    directory = os.path.dirname(os.path.abspath(path))
-    temporary = None
     try:
-        fd, temporary = tempfile.mkstemp(prefix=".knowledge-", dir=directory)
-        with os.fdopen(fd, "wb") as f:
-            f.write(data)
-        os.replace(temporary, path)
-    except BaseException as e:
-        if temporary is not None and os.path.exists(temporary):
-            os.unlink(temporary)
-        if isinstance(e, OSError):        # named by the caller's path, not the temporary one
-            raise type(e)(e.errno, e.strerror, os.fspath(path)) from None
-        raise
-    return len(data)
+        return write_bytes_whole(path, data)
+    except OSError as e:        # named by the caller's path, not the temporary one
+        raise type(e)(e.errno, e.strerror, os.fspath(path)) from None
 
 
 def write(path: Union[str, os.PathLike], floats: Union[np.ndarray, bytes]) -> int:
@@ -101,5 +91,5 @@ def read_bytes(data: Union[bytes, np.ndarray]) -> Knowledge:
 
 
 def read(path: Union[str, os.PathLike]) -> Knowledge:
-    with open(path, "rb") as f:
-        return read_bytes(f.read())
+    """The knowledge file at path; a FIFO or device is refused at once."""
+    return read_bytes(read_regular_bytes(path, "the knowledge"))

@@ -1,8 +1,6 @@
-"""export-c: a knowledge file as C source, for a device without a file system.
-
-    python3 -m ombrel.knowledge export-c knowledge.bin --name emg_knowledge
-
-writes emg_knowledge.h (the declaration, N and the float count) and
+"""A knowledge file as C source, for a device without a file system: what
+`python3 -m ombrel.knowledge export-c knowledge.bin --name emg_knowledge`
+(ombrel.commands.export_c_command) writes: emg_knowledge.h (the declaration, N and the float count) and
 emg_knowledge.c (a const float array, 4-byte aligned, every float exact as a
 hexadecimal literal, and a compile-time check of its length against N). A
 firmware passes the array to classifier_init, which attaches it in place: it
@@ -11,16 +9,15 @@ stays in flash, read-only, and is never copied.
 
 from __future__ import annotations
 
-import argparse
 import hashlib
 import math
 import os
-import re
 import struct
 
+from ..file_paths import shown_path
+from .c_names import name_problem
+from .inspection import examine
 from .layout import KnowledgeError, HEADER_FLOATS, byte_size, unit_count_from
-
-_IDENTIFIER = re.compile(r"[A-Za-z_][A-Za-z0-9_]*\Z")
 
 
 def _literal(value: float, index: int) -> str:
@@ -33,9 +30,12 @@ def _literal(value: float, index: int) -> str:
 
 
 def sources(data: bytes, name: str, source: str) -> tuple[str, str]:
-    """The header and the C source for a knowledge's bytes."""
-    if not _IDENTIFIER.match(name):
-        raise KnowledgeError("--name %r is not a C identifier (letters, digits, _)" % name)
+    """The header and the C source for a knowledge's bytes. Refuses a name
+    that C, C++, the standard headers or classifier.h take (see c_names),
+    and a knowledge the library refuses."""
+    problem = name_problem(name)
+    if problem:
+        raise KnowledgeError(problem)
     if len(data) < 4 * HEADER_FLOATS:
         raise KnowledgeError("%s: %d bytes, too short to hold the unit count" % (source, len(data)))
     stored = struct.unpack_from("<f", data, 4 * (HEADER_FLOATS - 1))[0]
@@ -45,12 +45,16 @@ def sources(data: bytes, name: str, source: str) -> tuple[str, str]:
     if len(data) != byte_size(units):
         raise KnowledgeError("%s: %d bytes, but a knowledge of %d hidden units has %d"
                              % (source, len(data), units, byte_size(units)))
+    verdict = examine(data)
+    if not verdict.accepted:
+        raise KnowledgeError("%s: the library refuses this knowledge (%s): nothing to export"
+                             % (source, "; ".join(verdict.reasons)))
     values = struct.unpack("<%df" % (len(data) // 4), data)
     macro = name.upper()
     comment = ("/* %s: the knowledge %s (%d hidden units), SHA-256\n"
                " * %s.\n"
                " * Written by python3 -m ombrel.knowledge export-c; do not edit. */\n"
-               % (name, os.path.basename(source), units, hashlib.sha256(data).hexdigest()))
+               % (name, shown_path(os.path.basename(os.fsdecode(source))), units, hashlib.sha256(data).hexdigest()))
     header = (comment +
               "#ifndef %(m)s_H\n#define %(m)s_H\n\n"
               "#define %(m)s_HIDDEN_UNITS %(n)d\n"
@@ -74,24 +78,3 @@ def sources(data: bytes, name: str, source: str) -> tuple[str, str]:
             "#include \"%(name)s.h\"\n"
             % {"n": units, "name": name, "rows": ",\n    ".join(rows)})
     return header, body
-
-
-def add_parser(sub: argparse._SubParsersAction) -> None:
-    e = sub.add_parser("export-c", help="write a knowledge as C source (a const float array "
-                                        "for flash) and its header")
-    e.add_argument("file", help="knowledge file")
-    e.add_argument("--name", required=True, help="C name of the array; the files are NAME.c and NAME.h")
-    e.add_argument("--output-dir", default=".", metavar="DIR", help="where to write them (default: .)")
-
-
-def run(args: argparse.Namespace) -> int:
-    with open(args.file, "rb") as f:
-        data = f.read()
-    header, body = sources(data, args.name, args.file)
-    for suffix, text in ((".h", header), (".c", body)):
-        path = os.path.join(args.output_dir, args.name + suffix)
-        with open(path, "w") as f:
-            f.write(text)
-    print("wrote %s.c and %s.h in %s: %d floats"
-          % (args.name, args.name, args.output_dir, len(data) // 4))
-    return 0
