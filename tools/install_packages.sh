@@ -8,6 +8,7 @@ packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev python3-numpy pyth
           pybind11-dev python3-pybind11 python3-dev python3-matplotlib python3-dask python3-distributed clang-14 libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev file pkgconf
           gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-dev qemu-system-arm newlib-source
+          g++-aarch64-linux-gnu qemu-user
           strace python3-pytest chromium chromium-driver python3-selenium lintian man-db
           python3-venv python3-setuptools python3-wheel)
 missing=()

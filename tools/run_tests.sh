@@ -4,8 +4,9 @@
 # UndefinedBehaviorSanitizer; each fuzzer for a bounded time; the
 # command-line tests against the 64-bit Windows build under wine; the
 # installed library, its .deb and its Windows .zip, used as other programs
-# use them; and the library cross-built for a Cortex-M4F, run under QEMU
-# against the desktop. First installs the Debian packages that are missing
+# use them; the library cross-built for a Cortex-M4F, run under QEMU
+# against the desktop; and its tanh and exp cross-built for 64-bit Arm Linux,
+# run under qemu-user against glibc. First installs the Debian packages that are missing
 # (tools/install_packages.sh). Every step runs even after one fails; the
 # last line counts the steps as "N passed, N failed", and the exit status is
 # 1 when any step failed.
@@ -26,6 +27,7 @@ fuzzers() { bash fuzz/run.sh "$fuzz_seconds"; }
 windows() { bash tools/test_windows.sh; }
 package() { bash tools/test_package.sh; }
 device() { bash tools/test_device.sh; }
+aarch64() { bash tools/test_aarch64.sh; }
 
 passed=0
 failed=0
@@ -49,6 +51,7 @@ step "Fuzzers, ${fuzz_seconds} s each" fuzzers
 step "Windows build, command-line tests under wine" windows
 step "Install, packages and programs that use the library" package
 step "Cortex-M4F build, device test firmware under QEMU against the desktop" device
+step "64-bit Arm Linux build, tanh and exp sample under qemu-user against glibc" aarch64
 
 printf '\n%d passed, %d failed\n' "$passed" "$failed"
 [ "$failed" -eq 0 ]

@@ -122,14 +122,14 @@ for part in startup semihosting; do
   arm-none-eabi-gcc $cpu_flags -O2 $warnings $includes -c "$device/$part.c" -o "$out/$part.o"
 done
 # shellcheck disable=SC2086
-arm-none-eabi-g++ $cpu_flags -O2 -fno-exceptions -fno-rtti -Wall -Wextra -Werror \
+arm-none-eabi-g++ $cpu_flags -std=c++20 -O2 -fno-exceptions -fno-rtti -Wall -Wextra -Werror \
   $includes -nostartfiles -T "$device/mps2-an386.ld" -Wl,--gc-sections \
   "$device/elementary_sample.cpp" "$out/startup.o" "$out/semihosting.o" \
   build/cortex-m4/library/libombrel_classifier.a -o "$out/elementary_sample.elf"
 # shellcheck disable=SC2086
 gcc -O2 $warnings $includes -c "$device/host_emit_line.c" -o "$out/host_emit_line.o"
 # shellcheck disable=SC2086
-g++ -O2 -ffp-contract=off -Wall -Wextra -Werror $includes -DOMBREL_GLIBC_REFERENCE \
+g++ -std=c++20 -O2 -ffp-contract=off -Wall -Wextra -Werror $includes -DOMBREL_GLIBC_REFERENCE \
   "$device/elementary_sample.cpp" "$out/host_emit_line.o" \
   build/release/library/libombrel_classifier.a -lm -o "$out/host_elementary_sample"
 rm -f "$out/elementary_device.txt"

@@ -5,8 +5,8 @@
 #ifndef OMBREL_DOUBLE_DOUBLE_H
 #define OMBREL_DOUBLE_DOUBLE_H
 
+#include <bit>
 #include <cstdint>
-#include <cstring>
 
 struct DoubleDouble {
     double hi;
@@ -69,16 +69,12 @@ inline DoubleDouble dd_divide(DoubleDouble a, DoubleDouble b) noexcept
 // bits, so no double comparison (software routines on some devices) is needed.
 inline float dd_to_float(DoubleDouble a) noexcept
 {
-    std::int64_t bits;
-    std::memcpy(&bits, &a.hi, sizeof bits);
-    std::uint64_t low;
-    std::memcpy(&low, &a.lo, sizeof low);
+    std::int64_t bits = std::bit_cast<std::int64_t>(a.hi);
+    const std::uint64_t low = std::bit_cast<std::uint64_t>(a.lo);
     if ((low << 1) != 0 && (bits & 1) == 0) {
         bits += (low >> 63) == 0 ? 1 : -1;
     }
-    double odd;
-    std::memcpy(&odd, &bits, sizeof odd);
-    return static_cast<float>(odd);
+    return static_cast<float>(std::bit_cast<double>(bits));
 }
 
 #endif

@@ -1,10 +1,10 @@
 #include "engine/exp_accurate.h"
 
-#include "engine/exp_float_table.h"
+#include "engine/elementary_constants.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
@@ -13,11 +13,12 @@ struct ScaledExp {
     int exponent;
 };
 
-// y = k ln2/32 + r with k the nearest integer to y 32/ln2 and ln2/32 = c1 +
-// c2 + c3 (c1 and c2 of 40 bits, so k*c1 and k*c2 are exact for |k| < 2^13,
-// and y - k*c1 is exact by Sterbenz's lemma: for k != 0, k*c1 lies within a
-// factor 2 of y); r is then a double-double within 2^-120 of the true
-// remainder, |r| <= ln2/64 + 2^-40.
+// y = k ln2/32 + r with k the nearest integer to y 32/ln2 and ln2/32 = P0 +
+// P1 + P2 (STEP_PARTS, floats: every k*P is exact in double for |k| < 2^13).
+// y - k*P0 is exact by Sterbenz's lemma (for k != 0, k*P0 lies within a
+// factor 2 of y), minus k*P1 a multiple of 2^-54 below 2^-6, exact too; with
+// k*P2 it forms r exactly as a double-double, within k 2^-83 < 2^-70.7 of
+// the true remainder, |r| <= ln2/64 + 2^-40.
 // e^r - 1 = r + r^2/2 + r^3 (1/6 + ... + r^5/8!): the truncation is below
 // (0.01083)^9/9! < 2^-77, r^2 is formed exactly, and the double evaluation of
 // the cubic tail (< 2^-22) errs by less than 2^-74. The table entry, t_hi +
@@ -26,25 +27,17 @@ struct ScaledExp {
 ScaledExp exp_scaled(double y) noexcept
 {
     constexpr double SHIFTER = 0x1.8p52;
-    constexpr std::int64_t SHIFTER_BITS = 0x4338000000000000;
-    const double shifted = y * 0x1.71547652b82fep+5 + SHIFTER;
+    const double shifted = y * INVERSE_STEP + SHIFTER;
     const double k = shifted - SHIFTER;
-    std::int64_t n;
-    std::memcpy(&n, &shifted, sizeof n);
-    n = n - SHIFTER_BITS;
+    const std::int64_t n = std::bit_cast<std::int64_t>(shifted) - std::bit_cast<std::int64_t>(SHIFTER);
 
-    const double s1 = y - k * 0x1.62e42fefa4000p-6;
-    const DoubleDouble s2 = two_sum(s1, -(k * -0x1.8432a1b0e2000p-48));
-    const DoubleDouble r = fast_two_sum(s2.hi, s2.lo - k * -0x1.8cff81a12a17ep-90);
+    const double s = (y - k * static_cast<double>(STEP_PARTS[0])) - k * static_cast<double>(STEP_PARTS[1]);
+    const DoubleDouble r = two_sum(s, -(k * static_cast<double>(STEP_PARTS[2])));
 
     const DoubleDouble square = two_product(r.hi, r.hi);
     const double x = r.hi;
-    const double tail =
-        x * x * x *
-        (0x1.5555555555555p-3 +
-         x * (0x1.5555555555555p-5 +
-              x * (0x1.1111111111111p-7 +
-                   x * (0x1.6c16c16c16c17p-10 + x * (0x1.a01a01a01a01ap-13 + x * 0x1.a01a01a01a01ap-16)))));
+    constexpr const double* c = INVERSE_FACTORIAL;
+    const double tail = x * x * x * (c[3] + x * (c[4] + x * (c[5] + x * (c[6] + x * (c[7] + x * c[8])))));
     const DoubleDouble head = two_sum(r.hi, square.hi * 0.5);
     const DoubleDouble p = fast_two_sum(head.hi, head.lo + (r.lo + (square.lo * 0.5 + (x * r.lo + tail))));
 
@@ -60,13 +53,11 @@ ScaledExp exp_scaled(double y) noexcept
 // Multiplying both parts by 2^e is exact while they stay normal doubles.
 DoubleDouble scale(DoubleDouble a, int e) noexcept
 {
-    const std::int64_t bits = static_cast<std::int64_t>(1023 + e) << 52;
-    double power;
-    std::memcpy(&power, &bits, sizeof power);
+    const double power = std::bit_cast<double>(static_cast<std::int64_t>(1023 + e) << 52);
     return {a.hi * power, a.lo * power};
 }
 
-// For y in [-105, 90]: e^y to within 2^-70 relative (a positive, normal
+// For y in [-105, 90]: e^y to within 2^-69 relative (a positive, normal
 // double-double: no underflow even where e^y is a subnormal float).
 DoubleDouble exp_accurate(double y) noexcept
 {
@@ -76,7 +67,7 @@ DoubleDouble exp_accurate(double y) noexcept
 
 // For y in [2^-12, 20]: e^y - 1 to within 2^-62 relative. (Below ln2/64
 // e^y - 1 is the polynomial itself, within 2^-77 absolute; above, the
-// subtraction magnifies 2^-70 by at most e^y / (e^y - 1) < 93.)
+// subtraction magnifies 2^-69 by at most e^y / (e^y - 1) < 93.)
 DoubleDouble expm1_accurate(double y) noexcept
 {
     return dd_add(exp_accurate(y), DoubleDouble{-1.0, 0.0});

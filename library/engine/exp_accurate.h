@@ -16,7 +16,7 @@
 float tanh_nearest(float x) noexcept;
 
 // The float nearest to e^x (normal, subnormal or infinite) for x in
-// [-104.5, 89], from a double-double within 2^-70; as tanh_nearest, glibc's
+// [-104.5, 89], from a double-double within 2^-69; as tanh_nearest, glibc's
 // exp agrees wherever the library comes here, and a NaN x gives x + x.
 float exp_nearest(float x) noexcept;
 

@@ -1,90 +1,80 @@
-// e^y in double precision over independent lanes, for the library's own
-// float tanh and exp. Contract: every lane of y lies in [-88, 89] (NaN and
-// infinities excluded); the result's relative error is below 2^-50 (see
-// below). Callers round to float, and where the result lies within their
-// error window of a float rounding midpoint they take exp_accurate's
-// double-double instead (engine/exp_accurate.h): no C library call.
+// The double-lane evaluation of the library's float tanh and exp (x86-64):
+// e^y in double precision over independent lanes, and tanh and exp of floats
+// built on it, each lane rounded to float where it lies clear of a float
+// rounding midpoint and otherwise given the exact fallback's result
+// (engine/exp_accurate.h). The range reduction, constants, limits and error
+// bounds are those of engine/elementary_constants.h.
 //
-// Method: y = k ln2/64 + r with k = nearest integer to y 64/ln2 and
-// |r| <= ln2/128 + 2^-40; e^y = 2^(k>>6) * 2^((k&63)/64) * e^r.
-// - k*head is exact (|k| < 2^13, head has 40 significant bits) and head + tail
-//   is ln2/64 to 2^-100, so r carries an absolute error below 2^-60.
-// - e^r is the Taylor polynomial of degree 5: truncation below
-//   (0.00542)^6/6! < 2^-54. It is evaluated as 1 + (r + r^2 q), where every
-//   rounding inside r + r^2 q is scaled by |r| < 2^-7: about one ulp in all.
-// - The table entry is 2^(j/64) rounded to double (half an ulp), and the final
-//   product adds half an ulp: about 2 ulps (2^-51) in all, under 2^-50.
-// The constants are printed by tools/elementary_constants.py.
+// The functions are always inlined, so a 32-byte vector never crosses a call.
+// GCC still warns (-Wpsabi) where a file without AVX instantiates them with
+// four lanes: such a file turns the warning off for itself.
 #ifndef OMBREL_EXP_LANES_H
 #define OMBREL_EXP_LANES_H
 
+#include "engine/elementary_constants.h"
+#include "engine/exp_accurate.h"
+
+#include <bit>
+#include <cmath>
 #include <cstdint>
-#include <cstring>
 
-// The lane functions are always inlined, so passing 32-byte vectors by value
-// never crosses a call. GCC still warns (-Wpsabi) where a file without AVX
-// instantiates them with four lanes: such a file turns the warning off for
-// itself (engine/float_tanh.cpp).
-
+typedef double Double1 __attribute__((vector_size(8)));
+typedef std::int64_t Int1 __attribute__((vector_size(8)));
 typedef double Double2 __attribute__((vector_size(16)));
 typedef std::int64_t Int2 __attribute__((vector_size(16)));
 typedef double Double4 __attribute__((vector_size(32)));
 typedef std::int64_t Int4 __attribute__((vector_size(32)));
-typedef double Double1 __attribute__((vector_size(8)));
-typedef std::int64_t Int1 __attribute__((vector_size(8)));
 
-inline constexpr double exp_table[64] = {
-    0x1.0000000000000p+0, 0x1.02c9a3e778061p+0, 0x1.059b0d3158574p+0, 0x1.0874518759bc8p+0,
-    0x1.0b5586cf9890fp+0, 0x1.0e3ec32d3d1a2p+0, 0x1.11301d0125b51p+0, 0x1.1429aaea92de0p+0,
-    0x1.172b83c7d517bp+0, 0x1.1a35beb6fcb75p+0, 0x1.1d4873168b9aap+0, 0x1.2063b88628cd6p+0,
-    0x1.2387a6e756238p+0, 0x1.26b4565e27cddp+0, 0x1.29e9df51fdee1p+0, 0x1.2d285a6e4030bp+0,
-    0x1.306fe0a31b715p+0, 0x1.33c08b26416ffp+0, 0x1.371a7373aa9cbp+0, 0x1.3a7db34e59ff7p+0,
-    0x1.3dea64c123422p+0, 0x1.4160a21f72e2ap+0, 0x1.44e086061892dp+0, 0x1.486a2b5c13cd0p+0,
-    0x1.4bfdad5362a27p+0, 0x1.4f9b2769d2ca7p+0, 0x1.5342b569d4f82p+0, 0x1.56f4736b527dap+0,
-    0x1.5ab07dd485429p+0, 0x1.5e76f15ad2148p+0, 0x1.6247eb03a5585p+0, 0x1.6623882552225p+0,
-    0x1.6a09e667f3bcdp+0, 0x1.6dfb23c651a2fp+0, 0x1.71f75e8ec5f74p+0, 0x1.75feb564267c9p+0,
-    0x1.7a11473eb0187p+0, 0x1.7e2f336cf4e62p+0, 0x1.82589994cce13p+0, 0x1.868d99b4492edp+0,
-    0x1.8ace5422aa0dbp+0, 0x1.8f1ae99157736p+0, 0x1.93737b0cdc5e5p+0, 0x1.97d829fde4e50p+0,
-    0x1.9c49182a3f090p+0, 0x1.a0c667b5de565p+0, 0x1.a5503b23e255dp+0, 0x1.a9e6b5579fdbfp+0,
-    0x1.ae89f995ad3adp+0, 0x1.b33a2b84f15fbp+0, 0x1.b7f76f2fb5e47p+0, 0x1.bcc1e904bc1d2p+0,
-    0x1.c199bdd85529cp+0, 0x1.c67f12e57d14bp+0, 0x1.cb720dcef9069p+0, 0x1.d072d4a07897cp+0,
-    0x1.d5818dcfba487p+0, 0x1.da9e603db3285p+0, 0x1.dfc97337b9b5fp+0, 0x1.e502ee78b3ff6p+0,
-    0x1.ea4afa2a490dap+0, 0x1.efa1bee615a27p+0, 0x1.f50765b6e4540p+0, 0x1.fa7c1819e90d8p+0,
+struct Exp2Doubles {
+    double value[32];
 };
 
-// D is a vector of doubles and I the vector of int64 of the same lane count.
+// 2^(j/32) as the double nearest to hi + lo + lowest (lo + lowest is exact in
+// double): within 2^-53 relative.
+constexpr Exp2Doubles exp2_doubles() noexcept
+{
+    Exp2Doubles table{};
+    for (int j = 0; j < 32; ++j) {
+        table.value[j] = static_cast<double>(EXP2_TABLE[j].hi) +
+                         (static_cast<double>(EXP2_TABLE[j].lo) + static_cast<double>(EXP2_TABLE_LOWEST[j]));
+    }
+    return table;
+}
+
+inline constexpr Exp2Doubles EXP2_DOUBLES = exp2_doubles();
+
+// e^y for every lane of y in [-88, 89] (no NaN or infinity), within 2^-50
+// relative. D is a vector of doubles and I the vector of int64 of the same
+// lane count.
 template <typename D, typename I>
 __attribute__((always_inline)) inline D exp_lanes(D y) noexcept
 {
     constexpr int lanes = static_cast<int>(sizeof(D) / sizeof(double));
-    // Adding 1.5 * 2^52 rounds y*64/ln2 to the nearest integer k and leaves
+    // Adding 1.5 * 2^52 rounds y*32/ln2 to the nearest integer k and leaves
     // k, two's complement, in the low bits of the sum's encoding.
     constexpr double SHIFTER = 0x1.8p52;
     constexpr std::int64_t SHIFTER_BITS = 0x4338000000000000;
-    const D shifted = y * 0x1.71547652b82fep+6 + SHIFTER;
+    const D shifted = y * INVERSE_STEP + SHIFTER;
     const D k = shifted - SHIFTER;
-    const D r = (y - k * 0x1.62e42fefa4000p-7) - k * -0x1.8432a1b0e2634p-49;
+    const D r = ((y - k * static_cast<double>(STEP_PARTS[0])) - k * static_cast<double>(STEP_PARTS[1])) -
+                k * static_cast<double>(STEP_PARTS[2]);
 
+    // e^r = 1 + (r + r^2 q), q = 1/2 + r/6 + r^2/24 + r^3/120 + r^4/720:
+    // every rounding inside r + r^2 q is scaled by |r| < 2^-6.
     const D r2 = r * r;
-    const D low = r * 0x1.5555555555555p-3 + 0x1.0p-1;
-    const D high = r * 0x1.1111111111111p-7 + 0x1.5555555555555p-5;
-    const D q = high * r2 + low;
+    const D low = r * INVERSE_FACTORIAL[3] + INVERSE_FACTORIAL[2];
+    const D middle = r * INVERSE_FACTORIAL[5] + INVERSE_FACTORIAL[4];
+    const D q = (r2 * INVERSE_FACTORIAL[6] + middle) * r2 + low;
     const D p = (q * r2 + r) + 1.0;
 
-    I n;
-    std::memcpy(&n, &shifted, sizeof n);
-    n = n - SHIFTER_BITS;
+    const I n = std::bit_cast<I>(shifted) - SHIFTER_BITS;
     D t;
     for (int i = 0; i < lanes; ++i) {
-        t[i] = exp_table[n[i] & 63];
+        t[i] = EXP2_DOUBLES.value[n[i] & 31];
     }
-    // 2^(k>>6) enters the exponent field; the table entries lie in [1, 2)
-    // and k>>6 in [-128, 128], so the scaled value stays a normal double.
-    I bits;
-    std::memcpy(&bits, &t, sizeof bits);
-    bits = bits + ((n >> 6) << 52);
-    std::memcpy(&t, &bits, sizeof t);
-    return t * p;
+    // 2^(k>>5) enters the exponent field; the table entries lie in [1, 2)
+    // and k>>5 in [-128, 128], so the scaled value stays a normal double.
+    return std::bit_cast<D>(std::bit_cast<I>(t) + ((n >> 5) << 52)) * p;
 }
 
 // Distance, in ulps of the double d (positive, normal), from d to the nearest
@@ -93,9 +83,7 @@ __attribute__((always_inline)) inline D exp_lanes(D y) noexcept
 template <typename D, typename I>
 __attribute__((always_inline)) inline I ulps_from_float_midpoint(D d) noexcept
 {
-    I bits;
-    std::memcpy(&bits, &d, sizeof bits);
-    const I offset = (bits & 0x1fffffff) - 0x10000000;
+    const I offset = (std::bit_cast<I>(d) & 0x1fffffff) - 0x10000000;
     return offset < 0 ? -offset : offset;
 }
 
@@ -119,5 +107,77 @@ __attribute__((always_inline)) inline bool all_lanes(I mask) noexcept
     return all != 0;
 }
 
+// The lanes the evaluations leave undecided: tanh is x itself below the
+// identity limit, and otherwise the fallback's (NaN included).
+inline float tanh_undecided(float x) noexcept
+{
+    return std::fabs(x) < TANH_IDENTITY_LIMIT ? x : tanh_nearest(x);
+}
+
+// output[i] = (float)tanh((double)input[i]) for the lanes of D: tanh|x| =
+// (E - 1) / (E + 1) with E = e^(2|x|), where |x| lies between the identity
+// limit and saturation (all saturated lanes skip the evaluation).
+template <typename D, typename I>
+__attribute__((always_inline)) inline void tanh_lanes(const float* input, float* output) noexcept
+{
+    constexpr int lanes = static_cast<int>(sizeof(D) / sizeof(double));
+    D magnitude;
+    for (int i = 0; i < lanes; ++i) {
+        magnitude[i] = static_cast<double>(std::fabs(input[i]));
+    }
+    const I saturated = magnitude >= static_cast<double>(TANH_SATURATION);
+    const I covered = (magnitude >= static_cast<double>(TANH_IDENTITY_LIMIT)) & ~saturated;
+    I clear = I{};
+    D value = D{} + 1.0;
+    if (any_lane(covered)) {
+        const D e = exp_lanes<D, I>(covered ? magnitude + magnitude : value);
+        const D quotient = (e - 1.0) / (e + 1.0);
+        clear = covered & (ulps_from_float_midpoint<D, I>(quotient) > LANES_TANH_WINDOW);
+        value = clear ? quotient : value;
+    }
+    for (int i = 0; i < lanes; ++i) {
+        output[i] = std::copysign(static_cast<float>(value[i]), input[i]);
+    }
+    if (!all_lanes(saturated | clear)) {
+        for (int i = 0; i < lanes; ++i) {
+            if (!(saturated[i] | clear[i])) {
+                output[i] = tanh_undecided(input[i]);
+            }
+        }
+    }
+}
+
+// The lanes exp leaves to the fallback, or decides by its limits alone.
+inline float exp_undecided(float x) noexcept
+{
+    if (x > EXP_OVERFLOW_LIMIT) {
+        return __builtin_inff();
+    }
+    return x < EXP_UNDERFLOW_LIMIT ? 0.0f : exp_nearest(x);
+}
+
+// output[i] = (float)exp((double)input[i]) for the lanes of D.
+template <typename D, typename I>
+__attribute__((always_inline)) inline void exp_float_lanes(const float* input, float* output) noexcept
+{
+    constexpr int lanes = static_cast<int>(sizeof(D) / sizeof(double));
+    D x;
+    for (int i = 0; i < lanes; ++i) {
+        x[i] = static_cast<double>(input[i]);
+    }
+    const I covered = (x >= static_cast<double>(EXP_LOWEST_NORMAL)) & (x <= static_cast<double>(EXP_HIGHEST_COVERED));
+    const D e = exp_lanes<D, I>(covered ? x : D{});
+    const I clear = covered & (ulps_from_float_midpoint<D, I>(e) > LANES_EXP_WINDOW);
+    for (int i = 0; i < lanes; ++i) {
+        output[i] = static_cast<float>(e[i]);
+    }
+    if (!all_lanes(clear)) {
+        for (int i = 0; i < lanes; ++i) {
+            if (!clear[i]) {
+                output[i] = exp_undecided(input[i]);
+            }
+        }
+    }
+}
 
 #endif

@@ -1,32 +1,18 @@
 #include "engine/float_single.h"
 
-#include "engine/exp_float_table.h"
+#include "engine/elementary_constants.h"
 #include "engine/float_float.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 namespace {
-
-std::uint32_t bits_of(float x) noexcept
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
-float from_bits(std::uint32_t bits) noexcept
-{
-    float x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
 
 // 2^e for e in [-126, 127].
 float power_of_two(std::int32_t e) noexcept
 {
-    return from_bits(static_cast<std::uint32_t>(127 + e) << 23);
+    return std::bit_cast<float>(static_cast<std::uint32_t>(127 + e) << 23);
 }
 
 // e^y = 2^(k>>5) * 2^((k&31)/32) * (1 + p) for |y| <= 105.
@@ -35,32 +21,32 @@ struct ReducedExp {
     std::int32_t k;
 };
 
-// k is y*32/ln2 rounded to an integer (adding 1.5 * 2^23 rounds, and leaves
-// k in the low bits of the sum's encoding; |k| < 2^13). ln2/32 = L1 + L2 + L3,
-// each the float nearest to what remains. y - k*L1 is a multiple of
-// min(ulp(y), 2^-26) below 2^-6 in magnitude (for k != 0, |y| >= ln2/64 and
-// ulp(y) >= 2^-30), hence a float: one fused operation forms it exactly.
-// k*L2 is exact as a float-float, k*L3 (< 2^-46) errs by 2^-70, so r is
-// within 2^-55 of y - k ln2/32.
+// k is y*32/ln2 rounded to an integer (adding and subtracting 1.5 * 2^23
+// rounds it; |k| < 2^13, so its conversion is exact). With ln2/32 = L1 +
+// L2 + L3 (STEP_PARTS), y - k*L1 is a multiple of min(ulp(y), 2^-26) below
+// 2^-6 in magnitude (for k != 0, |y| >= ln2/64 and ulp(y) >= 2^-30), hence a
+// float: one fused operation forms it exactly. k*L2 is exact as a
+// float-float, k*L3 (< 2^-46) errs by 2^-70, so r is within 2^-55 of
+// y - k ln2/32.
 // e^r - 1 = r + r^2/2 + r^3 (1/6 + r/24 + r^2/120 + r^3/720), truncated below
 // (ln2/64)^7/5040 < 2^-58; r^2 is exact, the cubic tail (< 2^-22) is
 // evaluated in float within about 2^-44, which dominates the error.
 inline __attribute__((always_inline)) ReducedExp reduce(float y) noexcept
 {
     constexpr float SHIFTER = 0x1.8p23f;
-    const float shifted = y * 0x1.715476p+5f + SHIFTER;
+    const float shifted = y * INVERSE_STEP_FLOAT + SHIFTER;
     const float k = shifted - SHIFTER;
-    const std::int32_t n = static_cast<std::int32_t>(bits_of(shifted) - bits_of(SHIFTER));
+    const std::int32_t n = static_cast<std::int32_t>(k);
 
-    const float s = __builtin_fmaf(-k, 0x1.62e43p-6f, y);
-    const FloatFloat k_l2 = ff_two_product(k, -0x1.05c61p-34f);
+    const float s = __builtin_fmaf(-k, STEP_PARTS[0], y);
+    const FloatFloat k_l2 = ff_two_product(k, STEP_PARTS[1]);
     const FloatFloat r0 = ff_two_sum(s, -k_l2.hi);
-    const FloatFloat r = ff_fast_two_sum(r0.hi, r0.lo - (k_l2.lo + k * -0x1.950d88p-59f));
+    const FloatFloat r = ff_fast_two_sum(r0.hi, r0.lo - (k_l2.lo + k * STEP_PARTS[2]));
 
     const float x = r.hi;
     const FloatFloat square = ff_two_product(x, x);
-    const float tail =
-        x * x * x * (0x1.555556p-3f + x * (0x1.555556p-5f + x * (0x1.111112p-7f + x * 0x1.6c16c2p-10f)));
+    constexpr const float* c = INVERSE_FACTORIAL_FLOAT;
+    const float tail = x * x * x * (c[3] + x * (c[4] + x * (c[5] + x * c[6])));
     const FloatFloat head = ff_fast_two_sum(x, square.hi * 0.5f);
     const FloatFloat p = ff_fast_two_sum(
         head.hi, head.lo + (r.lo + (square.lo * 0.5f + (x * r.lo + tail))));
@@ -105,33 +91,11 @@ ExpParts exp_parts(float y) noexcept
 // half_gap / 2 (Sterbenz), and far above any window otherwise.
 inline __attribute__((always_inline)) bool clear_of_midpoint(FloatFloat a, float window) noexcept
 {
-    const std::uint32_t bits = bits_of(a.hi);
-    const float neighbour = from_bits(a.lo < 0.0f ? bits - 1u : bits + 1u);
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(a.hi);
+    const float neighbour = std::bit_cast<float>(a.lo < 0.0f ? bits - 1u : bits + 1u);
     const float half_gap = std::fabs(neighbour - a.hi) * 0.5f;
     return half_gap - std::fabs(a.lo) > window;
 }
-
-// Relative error bounds of the float-float results, measured over every float
-// argument against the double-precision functions (whose own error is
-// 2^-52), with a margin: exp's error is below 2^-43.5, so 2^-42 is used;
-// tanh's quotient is within 2^-37.4 of tanh|x| (e^y - 1 magnifies the
-// absolute error of e^y by e^y / (e^y - 1), most for k = 1), so 2^-36.
-// Arguments closer than that to a midpoint (about one in 3000 for tanh over
-// 2^-13 <= |x| < 9.1, one in a million for exp) go to the double-double
-// evaluation; the exhaustive test counts them.
-constexpr float EXP_WINDOW = 0x1p-42f;
-constexpr float TANH_WINDOW = 0x1p-36f;
-
-// As in float_tanh.cpp: from |x| = 9.1 on tanh rounds to +-1, below 2^-13 to x.
-constexpr float SATURATION = 9.1f;
-constexpr float IDENTITY_LIMIT = 0x1p-13f;
-
-// Over [-87, 88.5] e^x is a normal float; beyond 89 it rounds to infinity,
-// below -104.5 to +0, and in between it is subnormal or close to overflow.
-constexpr float LOWEST_NORMAL = -87.0f;
-constexpr float HIGHEST_COVERED = 88.5f;
-constexpr float OVERFLOW_LIMIT = 89.0f;
-constexpr float UNDERFLOW_LIMIT = -104.5f;
 
 } // namespace
 
@@ -147,11 +111,11 @@ constexpr float UNDERFLOW_LIMIT = -104.5f;
 OMBREL_FMA_CLONES bool tanh_single_fast(float x, float* result) noexcept
 {
     const float magnitude = std::fabs(x);
-    if (magnitude >= SATURATION) {
+    if (magnitude >= TANH_SATURATION) {
         *result = std::copysign(1.0f, x);
         return true;
     }
-    if (magnitude < IDENTITY_LIMIT) {
+    if (magnitude < TANH_IDENTITY_LIMIT) {
         *result = x;
         return true;
     }
@@ -177,7 +141,7 @@ OMBREL_FMA_CLONES bool tanh_single_fast(float x, float* result) noexcept
     const float q_hi = e.hi / d.hi;
     const float remainder = __builtin_fmaf(-q_hi, d.hi, e.hi) + (e.lo - q_hi * d.lo);
     const FloatFloat q = ff_fast_two_sum(q_hi, remainder / d.hi);
-    if (!clear_of_midpoint(q, q.hi * TANH_WINDOW)) {
+    if (!clear_of_midpoint(q, q.hi * FLOAT_TANH_WINDOW)) {
         return false;
     }
     *result = std::copysign(q.hi, x);
@@ -186,19 +150,19 @@ OMBREL_FMA_CLONES bool tanh_single_fast(float x, float* result) noexcept
 
 OMBREL_FMA_CLONES bool exp_single_fast(float x, float* result) noexcept
 {
-    if (x >= LOWEST_NORMAL && x <= HIGHEST_COVERED) {
+    if (x >= EXP_LOWEST_NORMAL && x <= EXP_HIGHEST_COVERED) {
         const ExpParts parts = exp_parts(x);
-        if (!clear_of_midpoint(parts.m, parts.m.hi * EXP_WINDOW)) {
+        if (!clear_of_midpoint(parts.m, parts.m.hi * FLOAT_EXP_WINDOW)) {
             return false;
         }
         *result = parts.m.hi * power_of_two(parts.reduced.k >> 5);
         return true;
     }
-    if (x > OVERFLOW_LIMIT) {
+    if (x > EXP_OVERFLOW_LIMIT) {
         *result = __builtin_inff();
         return true;
     }
-    if (x < UNDERFLOW_LIMIT) {
+    if (x < EXP_UNDERFLOW_LIMIT) {
         *result = 0.0f;
         return true;
     }

@@ -2,8 +2,13 @@
 // length a knowledge allows (all its paths, its padded last group, nothing
 // written past `count`), on arguments from every range the functions split,
 // against glibc called directly; the single-precision forms on the same
-// arguments and on some that their float evaluation leaves to the fallback.
+// arguments and on some that their float evaluation leaves to the fallback;
+// the double-lane tanh and exp at every lane width, each argument kind in
+// every lane position.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include "classifier.h"
+#include "engine/exp_lanes.h"
 #include "engine/float_elementary.h"
 #include "engine/float_single.h"
 #include "support/float_bits.h"
@@ -79,6 +84,44 @@ TEST(FloatElementary, SinglePrecisionFallbacksMatchGlibc)
         EXPECT_TRUE(same_float(static_cast<float>(std::exp(static_cast<double>(x))), exp_single(x)))
             << "exp_single(" << hex_float(x) << ")";
     }
+}
+
+// Lanes of saturated, tiny, NaN, subnormal-result, near-midpoint and plain
+// arguments mixed in every order: a lane's result never depends on its
+// neighbours, nor a fallback on which lane needs it.
+template <typename D, typename I>
+void check_lanes(std::mt19937& generator)
+{
+    constexpr int lanes = static_cast<int>(sizeof(D) / sizeof(double));
+    const float kinds[] = {0.5f, -20.0f, 0x1p-20f, std::numeric_limits<float>::quiet_NaN(), -95.0f, 89.5f,
+                           0x1.8c0fbep-9f, 0x1.012e3cp+0f, -std::numeric_limits<float>::infinity()};
+    std::uniform_int_distribution<std::size_t> kind(0, std::size(kinds));
+    std::uniform_real_distribution<float> moderate(-12.0f, 12.0f);
+    for (int round = 0; round < 2000; ++round) {
+        float input[lanes];
+        float tanh_output[lanes];
+        float exp_output[lanes];
+        for (float& x : input) {
+            const std::size_t k = kind(generator);
+            x = k < std::size(kinds) ? kinds[k] : moderate(generator);
+        }
+        tanh_lanes<D, I>(input, tanh_output);
+        exp_float_lanes<D, I>(input, exp_output);
+        for (int i = 0; i < lanes; ++i) {
+            ASSERT_TRUE(same_float(glibc_tanh(input[i]), tanh_output[i]))
+                << lanes << " lanes: tanh(" << hex_float(input[i]) << ") in lane " << i;
+            ASSERT_TRUE(same_float(static_cast<float>(std::exp(static_cast<double>(input[i]))), exp_output[i]))
+                << lanes << " lanes: exp(" << hex_float(input[i]) << ") in lane " << i;
+        }
+    }
+}
+
+TEST(FloatElementary, DoubleLanesAtEveryWidthMatchGlibc)
+{
+    std::mt19937 generator(11);
+    check_lanes<Double1, Int1>(generator);
+    check_lanes<Double2, Int2>(generator);
+    check_lanes<Double4, Int4>(generator);
 }
 
 } // namespace
