@@ -25,6 +25,7 @@ _EXPORTS = {
     "KnowledgeError": ".knowledge",
     "SignalFileError": ".signals",
     "SignalAlignmentWarning": ".signals",
+    "SignalFileWarning": ".report_warnings",
     "read_signals": ".signals",
     "Evaluation": ".evaluation",
     "evaluate": ".evaluation",

@@ -147,6 +147,48 @@ def test_emg_report_against_the_package(browser, tmp_path, second_knowledge):
     assert shown_count(browser) == int(np.sum((given == 4) & (given2 == 1)))
     largest = np.abs(k2.predict_proba(X).astype(np.float64) - k.predict_proba(X)).max()
     assert browser.find_element(By.ID, "largest-change").text == "%.4f" % largest
+
+    # K2's own figures beside K's, each title naming its knowledge.
+    second = ombrel.evaluate(given2, labels)
+    assert browser.find_element(By.ID, "accuracy-k2").text == "%.2f %%" % (100 * second.accuracy)
+    assert [e.text for e in browser.find_elements(By.CSS_SELECTOR, "#per-class-k2 th")][1:4] == \
+        ["Precision (K2)", "Recall (K2)", "F1 (K2)"]
+    for cell in browser.find_elements(By.CSS_SELECTOR, "#confusion-k2 button")[::5]:
+        t, g = int(cell.get_attribute("data-true")), int(cell.get_attribute("data-given"))
+        cell.click()
+        assert shown_count(browser) == second.confusion_matrix[t - 1, g - 1] == int(cell.get_attribute("data-count"))
+    titles = [th.text for th in browser.find_elements(By.CSS_SELECTOR, "#signal-table th")]
+    assert all(title.endswith("(K)") for title in titles[4:9]) and "Classified as (K2)" in titles
+    assert console_errors(browser) == []
+
+
+def test_warnings_stand_first_and_nan_has_its_own_bar_and_filter(browser, tmp_path):
+    rows = (EMG / "signals.csv").read_text().splitlines(keepends=True)
+    rows[3] = "nan" + rows[3][rows[3].index(","):]
+    rows[7] = "inf,-inf" + rows[7][rows[7].index(",", rows[7].index(",") + 1):]
+    signals = tmp_path / "signals.csv"
+    signals.write_text(",".join(map(str, range(64))) + "\n" + "".join(rows) + rows[0].rstrip("\n"))
+    report, figures = tmp_path / "w.html", tmp_path / "w.json"
+    labels = (EMG / "labels.txt").read_text().split()
+    (tmp_path / "labels.txt").write_text("\n".join(["1"] + labels) + "\n")
+    evaluate_command(EMG / "knowledge.bin", signals, "labels.txt", "--html", report, "--json", figures, cwd=tmp_path)
+    open_report(browser, report)
+    expected = json.loads(figures.read_text())["warnings"]
+    banner = browser.find_element(By.ID, "warnings")
+    assert browser.execute_script("const r = arguments[0].getBoundingClientRect();"
+                                  "return r.top >= 0 && r.bottom <= window.innerHeight;", banner)
+    assert [e.get_attribute("data-kind") for e in banner.find_elements(By.TAG_NAME, "li")] == \
+        [w["kind"] for w in expected]
+    assert {"header-line", "non-finite-signal", "non-finite-probability", "no-final-line-feed"} <= \
+        {w["kind"] for w in expected}
+    with pytest.warns(ombrel.SignalFileWarning):
+        X, _ = ombrel.read_signals(str(signals))
+    p = ombrel.Classifier(str(EMG / "knowledge.bin")).predict_proba(X)
+    nan = np.isnan(p).any(axis=1)
+    bars = browser.find_elements(By.CSS_SELECTOR, "#histograms rect[data-bin='nan']")
+    assert sum(int(b.get_attribute("data-count")) for b in bars) == int(nan.sum()) > 0
+    browser.find_element(By.ID, "filter-nan").click()
+    assert shown_count(browser) == int(nan.sum())
     assert console_errors(browser) == []
 
 

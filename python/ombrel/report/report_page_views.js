@@ -69,7 +69,8 @@ function runFigures(run, index) {
     return cellButton(cm[t][g], total, t === g, () => setFilter({ truth: t + 1, [given]: g + 1 }),
       { "data-true": t + 1, "data-given": g + 1, "data-count": cm[t][g], title: "show these signals" });
   });
-  return el("div", { class: "grid", "data-run": run.name },
+  // Comparing, each knowledge's figures are one column, K2's beside K's.
+  return el("div", { class: comparing ? "run-figures" : "grid", "data-run": run.name },
     el("div", null, el("div", { class: "muted" }, "Accuracy" + of),
       el("div", { class: "big", id: id("accuracy"), "data-value": s.accuracy }, pct(s.accuracy)),
       el("div", { class: "muted" }, count(s.correct) + " of " + count(s.signals) + " signals right"),
@@ -85,7 +86,8 @@ function summary() {
     section.append(...distribution());
     return section;
   }
-  runs.forEach((run, index) => section.append(runFigures(run, index)));
+  const figures = runs.map(runFigures);
+  section.append(comparing ? el("div", { class: "grid" }, ...figures) : figures[0]);
   return section;
 }
 
