@@ -16,16 +16,20 @@ struct SignalDelivery {
 
 // The record's findings (see SignalRecord) of a signal read on `line`. A
 // float is NaN or infinite when its exponent bits are all set; the test runs
-// over the converted values, once per signal, never per character.
+// over the converted values, once per signal, never per character, as one
+// branch-free loop that the compiler makes four or eight lanes wide.
 inline std::uint8_t signal_findings(std::int64_t line, const float* values) noexcept
 {
-    unsigned non_finite = 0;
-    bool column_numbers = line == 1;
+    constexpr std::uint32_t EXPONENT = 0x7f800000u;
+    std::uint32_t non_finite = 0;
     for (int k = 0; k < INPUT_LENGTH; ++k) {
         std::uint32_t bits;
         std::memcpy(&bits, &values[k], sizeof bits);
-        non_finite |= static_cast<unsigned>((bits & 0x7f800000u) == 0x7f800000u);
-        column_numbers = column_numbers && values[k] == static_cast<float>(k);
+        non_finite |= static_cast<std::uint32_t>((bits & EXPONENT) == EXPONENT);
+    }
+    bool column_numbers = line == 1;
+    for (int k = 0; column_numbers && k < INPUT_LENGTH; ++k) {
+        column_numbers = values[k] == static_cast<float>(k);
     }
     return static_cast<std::uint8_t>((non_finite != 0 ? SIGNAL_NON_FINITE : 0) |
                                      (column_numbers ? SIGNAL_COLUMN_NUMBERS : 0));
