@@ -284,6 +284,3 @@ def write_table(text):
             pass
         return False
 
-
-if __name__ == "__main__":
-    sys.exit(main())

@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 import math
-from typing import NamedTuple, Sequence
+from typing import NamedTuple, Optional, Sequence
 
 import numpy as np
 
@@ -42,43 +42,11 @@ def examine(data: bytes) -> Examination:
     size = len(data)
     lines.append("file size: %d bytes (%d floats%s)"
                  % (size, size // 4, " + %d bytes" % (size % 4) if size % 4 else ""))
-    if size == 0:
-        reasons.append("empty file")
-        lines.append("unit count: none: the file is empty")
-        return _verdict(lines, reasons)
-    if size < 4 * HEADER_FLOATS:
-        reasons.append("too short to hold the unit count")
-        lines.append("unit count: none: the file ends before the unit count at byte %d "
-                     "(%d bytes, at least %d needed)" % (4 * (HEADER_FLOATS - 1), size, 4 * HEADER_FLOATS))
-        return _verdict(lines, reasons)
-
-    stored = loaded_floats(data, HEADER_FLOATS)[HEADER_FLOATS - 1]
-    n = unit_count_from(stored)
+    n = _unit_count(data, lines, reasons)
     if n is None:
-        reasons.append("unusable unit count")
-        lines.append("unit count: stored %s: refused (the library accepts a finite "
-                     "count from 0 to %d, truncated toward zero)" % (_fmt(stored), HIDDEN_CAPACITY))
-        header = loaded_floats(data, HEADER_FLOATS)
-        lines.append("sections (float index, byte offset, floats):")
-        for name, start, count in sections(0)[:3]:
-            lines.append("  %-15s %6d %7d %6d" % (name, start, 4 * start, count))
-        lines.append("  (the other sections cannot be placed without a unit count)")
-        _value_counts(lines, header[:INPUT_LENGTH], header[INPUT_LENGTH:2 * INPUT_LENGTH], [])
         return _verdict(lines, reasons)
-
-    lines.append("unit count: %d (stored %s): accepted" % (n, _fmt(stored)))
-    expected = byte_size(n)
-    if size == expected:
-        lines.append("expected size: %d bytes for %d units: matches" % (expected, n))
-    elif size < expected:
-        lines.append("expected size: %d bytes for %d units: file is %d bytes short; "
-                     "the missing tail loads as zeros" % (expected, n, expected - size))
-    else:
-        lines.append("expected size: %d bytes for %d units: %d extra bytes after the "
-                     "knowledge are ignored" % (expected, n, size - expected))
-
-    values = loaded_floats(data, float_count(n))
-    k = split(values, n)
+    lines.append(_size_line(size, n))
+    k = split(loaded_floats(data, float_count(n)), n)
     lines.append("sections (float index, byte offset, floats):")
     for name, start, count in sections(n):
         end_byte = 4 * (start + count)
@@ -88,23 +56,66 @@ def examine(data: bytes) -> Examination:
         elif end_byte > size:
             note = "  [cut short: %d of %d bytes in the file]" % (size - 4 * start, 4 * count)
         lines.append("  %-15s %6d %7d %6d%s" % (name, start, 4 * start, count, note))
-
     body = np.concatenate([k.hidden_weights.ravel(), k.hidden_biases,
                            k.output_weights.ravel(), k.output_biases])
     _value_counts(lines, k.means, k.scales, body)
-
-    differing = [(i, e, float(k.configuration[i]))
-                 for i, e in enumerate(EXPECTED_CONFIGURATION)
-                 if not _same_float32(k.configuration[i], e)]
-    if differing:
-        reasons.append("configuration mismatch")
-        lines.append("configuration: mismatch at %d of %d indices"
-                     % (len(differing), CONFIGURATION_LENGTH))
-        for i, e, found in differing:
-            lines.append("  index %d: expected %s, found %s" % (i, _fmt(e), _fmt(found)))
-    else:
-        lines.append("configuration: matches")
+    _configuration(lines, reasons, k.configuration)
     return _verdict(lines, reasons)
+
+
+def _unit_count(data: bytes, lines: list[str], reasons: list[str]) -> Optional[int]:
+    """N, with its report line; None (the lines and reason of the refusal
+    given) when the file holds no usable unit count."""
+    size = len(data)
+    if size == 0:
+        reasons.append("empty file")
+        lines.append("unit count: none: the file is empty")
+        return None
+    if size < 4 * HEADER_FLOATS:
+        reasons.append("too short to hold the unit count")
+        lines.append("unit count: none: the file ends before the unit count at byte %d "
+                     "(%d bytes, at least %d needed)" % (4 * (HEADER_FLOATS - 1), size, 4 * HEADER_FLOATS))
+        return None
+    header = loaded_floats(data, HEADER_FLOATS)
+    stored = header[HEADER_FLOATS - 1]
+    n = unit_count_from(stored)
+    if n is not None:
+        lines.append("unit count: %d (stored %s): accepted" % (n, _fmt(stored)))
+        return n
+    reasons.append("unusable unit count")
+    lines.append("unit count: stored %s: refused (the library accepts a finite "
+                 "count from 0 to %d, truncated toward zero)" % (_fmt(stored), HIDDEN_CAPACITY))
+    lines.append("sections (float index, byte offset, floats):")
+    for name, start, count in sections(0)[:3]:
+        lines.append("  %-15s %6d %7d %6d" % (name, start, 4 * start, count))
+    lines.append("  (the other sections cannot be placed without a unit count)")
+    _value_counts(lines, header[:INPUT_LENGTH], header[INPUT_LENGTH:2 * INPUT_LENGTH], [])
+    return None
+
+
+def _size_line(size: int, n: int) -> str:
+    expected = byte_size(n)
+    if size == expected:
+        return "expected size: %d bytes for %d units: matches" % (expected, n)
+    if size < expected:
+        return ("expected size: %d bytes for %d units: file is %d bytes short; "
+                "the missing tail loads as zeros" % (expected, n, expected - size))
+    return ("expected size: %d bytes for %d units: %d extra bytes after the "
+            "knowledge are ignored" % (expected, n, size - expected))
+
+
+def _configuration(lines: list[str], reasons: list[str], configuration: np.ndarray) -> None:
+    differing = [(i, e, float(configuration[i]))
+                 for i, e in enumerate(EXPECTED_CONFIGURATION)
+                 if not _same_float32(configuration[i], e)]
+    if not differing:
+        lines.append("configuration: matches")
+        return
+    reasons.append("configuration mismatch")
+    lines.append("configuration: mismatch at %d of %d indices"
+                 % (len(differing), CONFIGURATION_LENGTH))
+    for i, e, found in differing:
+        lines.append("  index %d: expected %s, found %s" % (i, _fmt(e), _fmt(found)))
 
 
 def _value_counts(lines: list[str], means: np.ndarray, scales: np.ndarray,
