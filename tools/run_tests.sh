@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the Release build with its unit, command-line,
-# tool and example tests; the same suite under AddressSanitizer and
+# tool and example tests; the deliberate faults of tests/mutants/, each of
+# which a test must catch; the same suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer; each fuzzer for a bounded time; the
 # command-line tests against the 64-bit Windows build under wine; the
 # installed library, its .deb and its Windows .zip, used as other programs
@@ -21,6 +22,7 @@ bash tools/install_packages.sh
 
 release_build() { cmake --preset release && cmake --build --preset release -j "$jobs"; }
 release_tests() { ctest --preset release -j "$jobs"; }
+mutants() { python3 tools/run_mutants.py --jobs "$jobs"; }
 asan_build() { cmake --preset asan && cmake --build --preset asan -j "$jobs"; }
 asan_tests() { ctest --preset asan -j "$jobs"; }
 fuzzers() { bash fuzz/run.sh "$fuzz_seconds"; }
@@ -45,6 +47,7 @@ step() {
 
 step "Release build" release_build
 step "Release tests" release_tests
+step "Mutants: every patch of tests/mutants/ fails a test" mutants
 step "AddressSanitizer + UndefinedBehaviorSanitizer build" asan_build
 step "AddressSanitizer + UndefinedBehaviorSanitizer tests" asan_tests
 step "Fuzzers, ${fuzz_seconds} s each" fuzzers
