@@ -19,29 +19,7 @@ from ..checks.run_warnings import knowledge_file_warnings
 from ..file_paths import read_regular_bytes, refuse_unless_regular, replacing, shown_path
 from ..knowledge.inspection import format_report
 from ..knowledge.layout import ARRAY_NAMES, KnowledgeError
-
-
-def _load_arrays(path: str) -> dict[str, Any]:
-    refuse_unless_regular(path, "--from-npz")
-    if path.endswith(".json"):
-        with open(path) as f:
-            try:
-                obj = json.load(f)
-            except ValueError as e:
-                raise KnowledgeError("%s: not JSON (%s)" % (path, e)) from None
-        if not isinstance(obj, dict):
-            raise KnowledgeError("%s: not a JSON object of named arrays" % path)
-    else:
-        try:
-            with np.load(path, allow_pickle=False) as z:
-                obj = {name: z[name] for name in z.files}
-        except (ValueError, EOFError, AttributeError):
-            raise KnowledgeError("%s: not an .npz file of arrays (a name ending in .json is read "
-                                 "as JSON)" % path) from None
-    missing = [name for name in ARRAY_NAMES if name not in obj]
-    if missing:
-        raise KnowledgeError("%s lacks %s" % (path, ", ".join(missing)))
-    return obj
+from .array_files import load_arrays, load_vector
 
 
 def _read_knowledge(path: str) -> Any:
@@ -52,7 +30,7 @@ def _read_knowledge(path: str) -> Any:
 
 
 def _cmd_write(args: argparse.Namespace) -> int:
-    obj = _load_arrays(args.source)
+    obj = load_arrays(args.source)
     extra = {}
     if "configuration" in obj:
         extra["configuration"] = obj["configuration"]
@@ -98,55 +76,6 @@ def _cmd_inspect(args: argparse.Namespace) -> int:
     if ex.accepted:
         _print_warnings(knowledge_file_warnings(data, args.file))
     return 0 if ex.accepted else 1
-
-
-# Names under which an .npz or .json file may hold each vector; a file of
-# one array holds it whatever its name.
-_VECTOR_KEYS = {"means": ("means", "mean", "mean_", "running_mean"),
-                "stds": ("stds", "std", "scale_", "stddev"),
-                "scales": ("scales", "scale", "multipliers")}
-
-
-def load_vector(path: str, name: str) -> np.ndarray:
-    """The 64 values of --means, --stds or --scales: an .npy or .npz file,
-    JSON (a list, or an object with one member), or text of numbers
-    separated by commas or white space."""
-    refuse_unless_regular(path, "--" + name)
-    lower = path.lower()
-    if lower.endswith(".npy"):
-        value = np.load(path, allow_pickle=False)
-    elif lower.endswith(".npz") or lower.endswith(".json"):
-        if lower.endswith(".npz"):
-            with np.load(path, allow_pickle=False) as z:
-                obj = {key: z[key] for key in z.files}
-        else:
-            with open(path) as f:
-                obj = json.load(f)
-        if isinstance(obj, dict):
-            keys = [k for k in _VECTOR_KEYS[name] if k in obj] or (list(obj) if len(obj) == 1 else [])
-            if not keys:
-                raise KnowledgeError("%s holds %s; name the %s array one of %s"
-                                     % (path, ", ".join(obj) or "nothing", name,
-                                        ", ".join(_VECTOR_KEYS[name])))
-            obj = obj[keys[0]]
-        value = obj
-    else:
-        with open(path) as f:
-            words = f.read().replace(",", " ").split()
-        try:
-            value = [float(w) for w in words]
-        except ValueError as e:
-            raise KnowledgeError("%s: %s" % (path, e)) from None
-    try:
-        a = np.asarray(value, np.float64).reshape(-1)
-    except (TypeError, ValueError):
-        raise KnowledgeError("%s: the %s are not numbers" % (path, name)) from None
-    if a.size != 64:
-        raise KnowledgeError("%s holds %d values; --%s takes one per input, 64" % (path, a.size, name))
-    if name == "stds" and (a == 0).any():
-        raise KnowledgeError("%s: 0 at input %d; an input without spread needs a std of 1 "
-                             "(StandardScaler does so)" % (path, int(np.flatnonzero(a == 0)[0])))
-    return a
 
 
 def _require_engine() -> None:
@@ -224,7 +153,7 @@ class _Usage(Exception):
     """A wrong combination of options: exit 2, as argparse does."""
 
 
-def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> int:
+def _parser(prog: Optional[str]) -> argparse.ArgumentParser:
     p = argparse.ArgumentParser(
         prog=prog or "ombrel-knowledge",
         description="Write, read, inspect and import knowledge files of the Ombrel AI "
@@ -246,6 +175,12 @@ def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> in
     g.add_argument("--npz", metavar="OUT", help="write the arrays to an .npz file")
     i = sub.add_parser("inspect", help="summarise a knowledge and say whether the library accepts it")
     i.add_argument("file")
+    _add_import(sub)
+    export_c_command.add_parser(sub)
+    return p
+
+
+def _add_import(sub: Any) -> None:
     m = sub.add_parser(
         "import", help="convert an ONNX model (standardisation, Gemm or MatMul+Add, Tanh, "
                        "Gemm or MatMul+Add, optional Softmax) into a knowledge")
@@ -264,7 +199,10 @@ def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> in
         m.add_argument("--" + name, metavar="FILE",
                        help="64 values %s, for a model trained on signals standardised outside "
                             "its graph: .npy, .npz, .json or text" % text)
-    export_c_command.add_parser(sub)
+
+
+def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> int:
+    p = _parser(prog)
     args = p.parse_args(argv)
     commands = {"write": _cmd_write, "read": _cmd_read, "inspect": _cmd_inspect,
                 "import": _cmd_import, "export-c": export_c_command.run}
