@@ -1,8 +1,8 @@
 """The shape the code keeps: the Python package imports without a circle, its
 file format (ombrel.knowledge) knows nothing of the engine above it, every
 function of library/, frontend/ and python/ is under 60 lines, and no Python
-module or script of the product (python/, tools/, bench/, examples/, fuzz/)
-is over 300 lines.
+module or script of the product (python/, tools/, bench/, examples/, fuzz/;
+the report page's script files too) is over 300 lines.
 
 Functions are measured from the source: Python's by its syntax tree (from
 the def to its last line), C++'s and JavaScript's from the line of their
@@ -137,7 +137,7 @@ def long_functions():
 def test_functions_and_python_files_stay_short():
     assert long_functions() == []
     scripts = [p for folder in ("python", "tools", "bench", "examples", "fuzz", ".ci")
-               for p in (ROOT / folder).rglob("*") if p.suffix in (".py", ".sh")]
+               for p in (ROOT / folder).rglob("*") if p.suffix in (".py", ".sh", ".js")]
     long_files = ["%s: %d lines" % (p.relative_to(ROOT), len(p.read_text().split("\n")) - 1)
                   for p in scripts if len(p.read_text().split("\n")) - 1 > FILE_LINES]
     assert long_files == []
