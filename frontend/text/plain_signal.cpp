@@ -1,5 +1,6 @@
 #include "plain_signal.h"
 
+#include "decimal_scan.h"
 #include "digit_words.h"
 #include "number_chars.h"
 #include "short_decimal.h"
@@ -14,6 +15,10 @@ namespace {
 // The characters plain_value may read from a value's first: the sign, then
 // 16 for the mask and at most 1 + 9 + 8 for the digit words.
 constexpr std::ptrdiff_t VALUE_SPAN = 1 + 9 + 8;
+
+// A text up to this long is likely of the plain shape (six decimals and a
+// few whole digits, as recorders write them); longer ones rarely are.
+constexpr std::ptrdiff_t PLAIN_LIKELY_LENGTH = 12;
 
 // One plain value at p (no white space before it); returns the character
 // after its text, or nullptr when the text is not plain. p[0 .. VALUE_SPAN-1]
@@ -75,6 +80,7 @@ bool read_plain_signal(SignalStream* s, float* values, bool* line_feed_last) noe
     const SignalSpan span = signal_stream_span(s);
     const char* p = span.begin;
     const char* const limit = span.end;
+    bool plain = true;
     for (int slot = 0; slot < SIGNAL_LINE_VALUES; ++slot) {
         // Before the first value any white space, as the scan skips it; later
         // a line feed would put the signal on two lines.
@@ -84,7 +90,17 @@ bool read_plain_signal(SignalStream* s, float* values, bool* line_feed_last) noe
         if (p == limit) {
             return false;
         }
-        p = limit - p >= VALUE_SPAN ? plain_value(p, &values[slot]) : read_plain_value(p, limit, &values[slot]);
+        // Longer digits or an exponent go to the scan's decimal path; after
+        // a long text the next is likely written alike, and goes there first.
+        const char* const start = p;
+        if (plain) {
+            p = limit - p >= VALUE_SPAN ? plain_value(p, &values[slot]) : read_plain_value(p, limit, &values[slot]);
+        }
+        if (!plain || p == nullptr) {
+            const bool sign = *start == '+' || *start == '-';
+            p = scan_decimal(start + sign, limit, *start == '-', &values[slot]);
+        }
+        plain = p - start <= PLAIN_LIKELY_LENGTH;
         if (p == nullptr || (*p == '\n' && slot + 1 < SIGNAL_LINE_VALUES)) {
             return false;
         }

@@ -1,4 +1,4 @@
-// The usual text of a signal line read in one pass: 64 plain decimals, each
+// The usual text of a signal line read in one pass: 64 decimals, each
 // followed by its separator, with the reading position kept in a register
 // instead of the stream between values.
 #ifndef OMBREL_PLAIN_SIGNAL_H
@@ -6,12 +6,14 @@
 
 #include "signal_stream.h"
 
-// Reads the next signal when every one of its values has the plain shape:
-// white space other than a line feed, an optional sign, 1 to 8 digits, then
-// optionally a point and 1 to 8 digits (15 digits at most), ending at a
-// character that ends a decimal mantissa in the lexer's grammar, and when no separator
-// but the last is a line feed. Such a signal is read exactly as
-// read_signal_line reads it: same values, same characters taken. Returns
+// Reads the next signal when every one of its values has the plain shape
+// (white space other than a line feed, an optional sign, 1 to 8 digits,
+// then optionally a point and 1 to 8 digits, 15 digits at most) or one the
+// scan's decimal path takes (decimal_scan.h: up to 19 digits and an
+// exponent), ending at a character that ends the text in the lexer's
+// grammar, and when no separator but the last is a line feed. Such a
+// signal is read exactly as read_signal_line reads it: same values, same
+// characters taken. Returns
 // true with the stream past the last separator, or false having taken
 // nothing and written nothing the caller may use (values may be
 // overwritten), leaving the signal to the general reader.
