@@ -138,6 +138,14 @@ def _cmd_import(args: argparse.Namespace) -> int:
     return 0
 
 
+def _os_error_line(e: OSError) -> str:
+    if not e.filename and e.errno is not None and _stdout_failed():
+        return "error: cannot write to standard output: %s" % (e.strerror or e)
+    if e.filename is not None:
+        return "error: %s: %s" % (shown_path(e.filename), e.strerror or e)
+    return "error: %s" % (e.strerror or e)
+
+
 def _stdout_failed() -> bool:
     """After a write error without a path: whether standard output is what
     failed. It is then replaced, so that the exit's own flush stays quiet."""
@@ -213,13 +221,7 @@ def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> in
     except _Usage as e:
         p.error(str(e))
     except OSError as e:
-        if not e.filename and e.errno is not None and _stdout_failed():
-            print("error: cannot write to standard output: %s" % (e.strerror or e), file=sys.stderr)
-            return 1
-        if e.filename is not None:
-            print("error: %s: %s" % (shown_path(e.filename), e.strerror or e), file=sys.stderr)
-        else:
-            print("error: %s" % (e.strerror or e), file=sys.stderr)
+        print(_os_error_line(e), file=sys.stderr)
         return 1
     except (KnowledgeError, ValueError, KeyError) as e:
         # The library's refusals word options for Python callers.
