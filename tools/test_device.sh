@@ -27,7 +27,7 @@ mkdir -p "$out"
 cmake --preset cortex-m4 >/dev/null
 cmake --build --preset cortex-m4 -j "$jobs"
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$jobs" --target ombrel_classifier
+cmake --build --preset release -j "$jobs" --target ombrel_classifier ombrel_python
 # The interpreter the build found (cmake/python.cmake), as bench/run.sh.
 python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' build/release/CMakeCache.txt 2>/dev/null || true)
 python=${python:-python3}
@@ -147,6 +147,31 @@ else
   diff "$out/elementary_device.txt" "$out/elementary_desktop.txt" | head -5 >&2 || true
   status=1
 fi
+# Board validation over the UART (examples/device/validate): the preset's
+# firmware holds the EMG knowledge; one more firmware per random knowledge,
+# built the same way, and the special signals as a signal file
+# (generate_inputs.py). tests/device/test_validate.py drives them with
+# python3 -m ombrel.device validate --qemu, and injects the link's faults.
+validate=examples/device/validate
+for name in n0 n11 n23; do
+  mkdir -p "$out/validate_$name"
+  PYTHONPATH=python "$python" -m ombrel.knowledge export-c "$out/knowledge_$name.bin" \
+    --name validate_knowledge --output-dir "$out/validate_$name" >/dev/null
+  # shellcheck disable=SC2086
+  arm-none-eabi-gcc $cpu_flags -O2 $warnings -Ilibrary -I"$device" -I"$validate" -I"$out/validate_$name" \
+    "-DVALIDATE_FLAGS=\"$cpu_flags -O2\"" -nostartfiles -L"$validate/ports/mps2-an386" \
+    -T "$validate/sections.ld" -Wl,--gc-sections "$validate/validate.c" "$validate/frame.c" \
+    "$validate/ports/mps2-an386/port.c" "$out/validate_$name/validate_knowledge.c" \
+    "$device/startup.c" "$device/semihosting.c" build/cortex-m4/library/libombrel_classifier.a -lm \
+    -o "$out/validate_$name.elf"
+done
+# The port template compiles once its UART is filled in.
+# shellcheck disable=SC2086
+arm-none-eabi-gcc $cpu_flags -O2 $warnings -DUART_CONFIGURED -I"$validate" \
+  -c "$validate/ports/template/port.c" -o "$out/template_port.o"
+OMBREL_PYTHON_DIR=build/release/python OMBREL_DEVICE_DIR="$out" \
+  OMBREL_VALIDATE_FIRMWARE=build/cortex-m4/examples/device/validate/validate.elf \
+  "$python" -m pytest -q tests/device/test_validate.py || status=1
 # The device example (examples/device), built by the preset: its output.
 example=build/cortex-m4/examples/device/firmware.elf
 rm -f "$out/example.txt"

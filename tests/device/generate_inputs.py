@@ -7,6 +7,9 @@ python3 -m ombrel.knowledge export-c.
 
     python3 tests/device/generate_inputs.py OUTPUT.c
 
+Beside it, special_signals.csv: the special signals as a signal file
+(tests/device/test_validate.py).
+
 Runs (knowledge x signals):
   emg            the EMG example's knowledge x its signals.csv, every line;
   emg_special    the EMG knowledge x the special signals;
@@ -105,6 +108,18 @@ def emg_signals():
     return signals
 
 
+def text_value(word):
+    """A float32's text as the signal reader takes it back: the same bits,
+    except that a NaN keeps only its sign (the reader's NaN is quiet, with
+    no payload)."""
+    value = struct.unpack("<f", struct.pack("<I", word))[0]
+    if value != value:
+        return "-nan" if word >> 31 else "nan"
+    if value in (float("inf"), float("-inf")):
+        return "-inf" if value < 0 else "inf"
+    return "%.9g" % value  # nine digits give back every float32
+
+
 def c_array(name, words):
     lines = ["static const union { uint32_t bits[%d]; float values[%d]; } %s = {{"
              % (len(words), len(words), name)]
@@ -142,6 +157,9 @@ def main():
     out.append("};")
     out.append("const uint32_t DEVICE_RUN_COUNT = %du;" % len(runs))
     output.write_text("\n".join(out) + "\n")
+    # The special signals as a signal file, for the board validation test.
+    (output.parent / "special_signals.csv").write_text(
+        "".join(",".join(text_value(w) for w in s) + "\n" for s in signal_sets["special"]))
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 """A knowledge file as C source, for a device without a file system: what
 `python3 -m ombrel.knowledge export-c knowledge.bin --name emg_knowledge`
-(ombrel.commands.export_c_command) writes: emg_knowledge.h (the declaration, N and the float count) and
+(ombrel.commands.export_c_command) writes: emg_knowledge.h (the declaration, N, the float count and the
+file's SHA-256) and
 emg_knowledge.c (a const float array, 4-byte aligned, every float exact as a
 hexadecimal literal, and a compile-time check of its length against N). A
 firmware passes the array to classifier_init, which attaches it in place: it
@@ -51,19 +52,22 @@ def sources(data: bytes, name: str, source: str) -> tuple[str, str]:
                              % (source, "; ".join(verdict.reasons)))
     values = struct.unpack("<%df" % (len(data) // 4), data)
     macro = name.upper()
+    digest = hashlib.sha256(data).hexdigest()
     comment = ("/* %s: the knowledge %s (%d hidden units), SHA-256\n"
                " * %s.\n"
                " * Written by python3 -m ombrel.knowledge export-c; do not edit. */\n"
-               % (name, shown_path(os.path.basename(os.fsdecode(source))), units, hashlib.sha256(data).hexdigest()))
+               % (name, shown_path(os.path.basename(os.fsdecode(source))), units, digest))
     header = (comment +
               "#ifndef %(m)s_H\n#define %(m)s_H\n\n"
               "#define %(m)s_HIDDEN_UNITS %(n)d\n"
               "/* 152 + 69 N: means, scales, N, weights and biases of both layers, configuration. */\n"
-              "#define %(m)s_FLOAT_COUNT %(c)d\n\n"
+              "#define %(m)s_FLOAT_COUNT %(c)d\n"
+              "/* The SHA-256 of the knowledge file, as lowercase hexadecimal. */\n"
+              "#define %(m)s_SHA256 \"%(d)s\"\n\n"
               "#ifdef __cplusplus\nextern \"C\" {\n#endif\n"
               "extern const float %(name)s[%(m)s_FLOAT_COUNT];\n"
               "#ifdef __cplusplus\n}\n#endif\n\n#endif\n"
-              % {"m": macro, "n": units, "c": len(values), "name": name})
+              % {"m": macro, "n": units, "c": len(values), "name": name, "d": digest})
     rows = [", ".join(_literal(v, start + i) for i, v in enumerate(values[start:start + 4]))
             for start in range(0, len(values), 4)]
     # The array's length comes from its initializer alone; the check compares

@@ -252,3 +252,8 @@ def write_runs(path, X, runs, labels=None, *, lines=None, signals_path=None, cla
     text = render(data)
     with replacing(path, "w", encoding="utf-8") as f:
         f.write(text)
+
+
+def page_style():
+    """The report pages' style sheet, for other pages in the same layout."""
+    return _asset("report_page.css")
