@@ -62,7 +62,7 @@ else()
     math(EXPR next_minor "${Python3_VERSION_MINOR} + 1")
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), \
 python3 (<< ${Python3_VERSION_MAJOR}.${next_minor}), python3-numpy")
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3-matplotlib, python3-onnx, python3-sklearn")
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3-matplotlib, python3-onnx, python3-serial, python3-sklearn")
     set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-dask, python3-distributed")
     # Byte-compiled on installation and cleaned on removal, as Debian's own
     # Python packages are (the .deb carries no __pycache__).
