@@ -61,7 +61,7 @@ void port_write_byte(uint8_t byte)
 
 /* Ticks of the 25 MHz SysTick, extended to 32 bits by counting the wraps
  * COUNTFLAG reports (it clears on reading): exact while readings come less
- * than 2^24 ticks apart. */
+ * than 2^24 ticks (5.2 million instructions) apart. */
 uint32_t port_counter(void)
 {
     uint32_t value = SYST_CVR;
@@ -79,6 +79,18 @@ uint32_t port_counter_units(uint32_t difference)
     return (uint32_t)(((uint64_t)difference * 5u + 8u) / 16u);
 }
 
+/* Between two polls the core runs this loop, which touches no device
+ * (about 1,000 instructions, a few microseconds). Polling the registers
+ * back to back, runs on a busy host stalled for more than 10 s with the
+ * next byte waiting in QEMU's socket; with the pause they did not. QEMU
+ * takes its global lock for every read of a device register, and its I/O
+ * thread needs that lock to pass a byte on to the UART. */
+static void pause(void)
+{
+    for (volatile uint32_t spin = 0; spin < 256u; ++spin) {
+    }
+}
+
 bool port_read_byte(uint8_t* byte, uint32_t timeout_ms)
 {
     const uint64_t ticks = (uint64_t)timeout_ms * (SYSTEM_CLOCK_HZ / 1000u) * TIMEOUT_STRETCH;
@@ -88,6 +100,7 @@ bool port_read_byte(uint8_t* byte, uint32_t timeout_ms)
         if (port_counter() - start > limit) {
             return false;
         }
+        pause();
     }
     *byte = (uint8_t)UART_DATA;
     return true;
