@@ -4,6 +4,7 @@ drawn without script."""
 
 import html
 
+from ..file_paths import replacing
 from .report import UNIT_NOTES, counter_lines
 
 
@@ -84,5 +85,5 @@ def render(report):
 
 
 def write_html(path, report):
-    with open(path, "w", encoding="utf-8") as f:
+    with replacing(path, "w", encoding="utf-8") as f:
         f.write(render(report))

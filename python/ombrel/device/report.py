@@ -6,6 +6,8 @@ import json
 
 import numpy as np
 
+from ..file_paths import replacing
+
 UNIT_NOTES = {"instructions": "instructions counted by QEMU under -icount, not cycles",
               "cycles": "core clock cycles (DWT cycle counter)"}
 
@@ -110,6 +112,6 @@ def text(report):
 
 
 def write_json(path, report):
-    with open(path, "w", encoding="utf-8") as f:
+    with replacing(path, "w", encoding="utf-8") as f:
         json.dump(report, f, indent=1)
         f.write("\n")
