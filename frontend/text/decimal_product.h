@@ -53,7 +53,7 @@ T round_product(std::uint64_t h2, std::int64_t exp2, bool sticky, bool negative)
 // false, with *value unchanged, when q lies outside the table or in the
 // undecided window.
 template <typename T>
-bool decimal_product_to(std::uint64_t w, std::int64_t q, bool negative, T* value) noexcept
+[[gnu::always_inline]] inline bool decimal_product_to(std::uint64_t w, std::int64_t q, bool negative, T* value) noexcept
 {
     if (w == 0) {
         *value = negative ? -T(0) : T(0);

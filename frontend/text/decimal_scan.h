@@ -56,7 +56,8 @@ inline constexpr std::uint64_t DECIMAL_SCAN_POWERS[] = {
 inline std::uint64_t digit_run_value(const char* p, int count) noexcept
 {
     if (count <= 8) {
-        return count == 0 ? 0 : digits_value(p, count);
+        // One digit (the whole part of an exponent form) needs no word.
+        return count <= 1 ? (count == 0 ? 0 : static_cast<std::uint64_t>(*p - '0')) : digits_value(p, count);
     }
     if (count <= 16) {
         return digits_value(p, 8) * DECIMAL_SCAN_POWERS[count - 8] + digits_value(p + 8, count - 8);
@@ -103,7 +104,9 @@ inline const char* scan_decimal_text(const char* p, bool negative, float* value)
         if (count == 0 || count > DECIMAL_SCAN_EXPONENT_DIGITS || first + count >= 32) {
             return nullptr;
         }
-        exponent = static_cast<int>(digits_value(p + first, count));
+        for (int i = first; i < first + count; ++i) {
+            exponent = exponent * 10 + (p[i] - '0');
+        }
         exponent = after[1] == '-' ? -exponent : exponent;
         after = p + first + count;
     } else if (!ends_decimal_mantissa_at(static_cast<unsigned char>(*after), point, whole == 1 && *p == '0')) {
