@@ -176,3 +176,21 @@ def test_zero_scales_and_nan_probabilities_are_named(tmp_path):
     assert "its 64 scales are all 0" in done.stderr
     assert re.search(r"1 signal gets NaN or infinite probabilities under .*zero.bin, the first on line 1;",
                      done.stderr), done.stderr
+
+
+def test_the_python_routes_carry_them_to_the_page_and_the_plot(tmp_path):
+    import matplotlib
+    from ombrel.report import write_html_report
+    from ombrel.report.plot import plot_evaluation
+    rows = ROWS[:30].copy()
+    rows[2, 5] = np.inf
+    classifier = ombrel.Classifier(KNOWLEDGE)
+    write_html_report(tmp_path / "p.html", classifier, rows)
+    data = json.loads(re.search(r'id="report-data">(.*?)</script>', (tmp_path / "p.html").read_text(),
+                                re.S).group(1))
+    assert ("non-finite-signal", 3) in {(w["kind"], w["line"]) for w in data["warnings"]}
+    ids, p = classifier.classify(rows)
+    matplotlib.rcParams["svg.fonttype"] = "none"        # text stays text in the SVG
+    plot_evaluation(ombrel.evaluate(ids, ids), ids, p, ids, tmp_path / "p.svg",
+                    warnings="1 warning: NaN or infinity in signals")
+    assert "1 warning: NaN or infinity in signals" in (tmp_path / "p.svg").read_text()

@@ -20,7 +20,7 @@ def plot_evaluation(evaluation, class_ids, probabilities, labels, path, warnings
     share = np.divide(matrix, rows, out=np.zeros(matrix.shape), where=rows != 0)
     figure = plt.figure(figsize=(12, 6), layout="constrained")
     if warnings:
-        figure.suptitle("warning: " + warnings, color="tab:red", fontweight="bold")
+        figure.suptitle(warnings, color="tab:red", fontweight="bold")
     left, right = figure.subfigures(1, 2, width_ratios=[1, 1.2])
 
     axes = left.subplots()
