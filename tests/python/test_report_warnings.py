@@ -194,3 +194,15 @@ def test_the_python_routes_carry_them_to_the_page_and_the_plot(tmp_path):
     plot_evaluation(ombrel.evaluate(ids, ids), ids, p, ids, tmp_path / "p.svg",
                     warnings="1 warning: NaN or infinity in signals")
     assert "1 warning: NaN or infinity in signals" in (tmp_path / "p.svg").read_text()
+
+
+def test_the_knowledge_commands_carry_the_same_class_warning(tmp_path):
+    k = knowledge_with(tmp_path, "nan.bin", nan_weight)
+    inspect = subprocess.run([sys.executable, "-m", "ombrel.knowledge", "inspect", k], capture_output=True, text=True)
+    read = subprocess.run([sys.executable, "-m", "ombrel.knowledge", "read", k, "--json", str(tmp_path / "k.json")],
+                          capture_output=True, text=True)
+    assert inspect.returncode == read.returncode == 0
+    entries = json.loads((tmp_path / "k.json").read_text())["warnings"]
+    assert [(w["kind"], w["count"]) for w in entries] == [("same-class-always", 256)]
+    assert "1 of its floats is NaN" in entries[0]["message"]
+    assert inspect.stderr == read.stderr == "warning: %s\n" % entries[0]["message"]

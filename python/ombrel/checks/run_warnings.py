@@ -48,7 +48,7 @@ def knowledge_warnings(classifier, name, found: WarningList):
     causes = []
     bad = int((~np.isfinite(floats)).sum())
     if bad:
-        causes.append("%d of its floats are NaN or infinite" % bad)
+        causes.append("%d of its floats %s NaN or infinite" % (bad, "is" if bad == 1 else "are"))
     if not floats[64:128].any():
         causes.append("its 64 scales are all 0")
     found.add("same-class-always", "%s classifies every signal the same way (class %d, probabilities %s, "
