@@ -47,11 +47,11 @@ DEB_FILES = """./usr/bin/ombrel_emulator
 ./usr/share/doc/ombrel/changelog.gz
 ./usr/share/doc/ombrel/copyright
 ./usr/share/man/man1/ombrel_emulator.1.gz""".split()
-# The Python package's sources and commands, as the tree has them now.
+# The Python package's files (every one: a new kind of file the install
+# rules leave out fails here) and commands, as the tree has them now.
 COMMANDS = [c for c, _ in python_commands.runnable_modules(ROOT / "python" / "ombrel")]
 DEB_FILES += ["./usr/lib/python3/dist-packages/%s" % p.relative_to(ROOT / "python").as_posix()
-              for p in (ROOT / "python" / "ombrel").rglob("*")
-              if p.suffix in (".py", ".js", ".css") and "__pycache__" not in p.parts]
+              for p in (ROOT / "python" / "ombrel").rglob("*") if p.is_file() and "__pycache__" not in p.parts]
 DEB_FILES += ["./usr/share/doc/ombrel/docs/%s" % p.name for p in (ROOT / "docs").iterdir()
               if p.suffix in (".md", ".png")]
 DEB_FILES += [f for c in COMMANDS for f in ("./usr/bin/" + c, "./usr/share/man/man1/%s.1.gz" % c)]
