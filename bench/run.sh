@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Throughput benchmark: builds in Release, makes the data if missing, then
 # measures the emulator against the parsing floor on the same file, the
-# library's classifier_run against its own floors, the library's tanh and
-# exp against the C library's, and the number text's fast paths against its
-# general path; then the same against the floor on a file of each number
-# format that users' tools write (bench/make_formats.py). Writes each table,
+# library's classifier_run against its own floors and its batch entry, the
+# library's tanh and exp against the C library's, and the number text's fast
+# paths against its general path; then the same against the floor on a file
+# of each number format that users' tools write (bench/make_formats.py); and
+# last the Python binding against the C loop, numpy and torch
+# (bench/python_speed.py). Writes each table,
 # with the date and the machine, into docs/performance.md
 # (tools/write_doc_table.py).
 #
@@ -38,6 +40,7 @@ google_benchmark() { # program, JSON output
 google_benchmark classifier_run_benchmark "$data/classifier_run.json"
 "$python" bench/benchmark_table.py "$data/classifier_run.json" "hidden units N" \
   'classify=`classify` (signals of +-100)' 'classify_unsaturated=`classify_unsaturated` (+-1)' \
+  'classify_batch=batch entry, per signal (+-100)' 'classify_batch_unsaturated=batch entry, per signal (+-1)' \
   'floor_transcendentals=floor: N `tanh` + 4 `exp`' 'floor_addition_chain=floor: 64 + N dependent additions' \
   | tee /dev/stderr | "$python" tools/write_doc_table.py "$page" "bench/run.sh classifier_run"
 
@@ -57,3 +60,8 @@ google_benchmark number_text_benchmark "$data/number_text.json"
 "$python" bench/measure_formats.py build/release "$data" "${RUNS:-7}" ${OMBREL_BENCH_BASELINE:+"$OMBREL_BENCH_BASELINE"} \
   | tee "$data/formats.md"
 "$python" tools/write_doc_table.py "$page" "bench/run.sh formats" < "$data/formats.md"
+
+# The binding on one thread and on the default threads, numpy and torch.
+cmake --build --preset release -j 2 --target ombrel_python classify_rows
+PYTHONPATH=build/release/python "$python" bench/python_speed.py build/release 1000000 "${RUNS:-7}" \
+  | tee /dev/stderr | "$python" tools/write_doc_table.py "$page" "bench/run.sh python"
