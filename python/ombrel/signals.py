@@ -78,5 +78,8 @@ def read_signals(path, begin=None, end=None, threads=None):
         category = SignalAlignmentWarning if kind == "value-count" else SignalFileWarning
         warnings.warn(category(ReportWarning(kind, text, first, count), shown_path(path)), stacklevel=2)
     if message is not None:
-        raise SignalFileError(message.rstrip("\n"), os.fsdecode(path), line)
+        # The command's block names the path as given: bytes, shown escaped
+        # where they are not UTF-8.
+        text = message.decode("utf-8", "backslashreplace").rstrip("\n")
+        raise SignalFileError(text, os.fsdecode(path), line)
     return x, lines

@@ -308,7 +308,7 @@ SignalFileOutcome read_through_component(const char* path, const SignalWindowSte
 // bound not given takes the value the six-word form gives it: the first
 // line, the file's line count. Returns (values (n, 64)
 // float32, line numbers (n,) int64, None, None, warnings), or (None, None,
-// the command's message, the failing line or None, warnings); warnings:
+// the command's message (bytes), the failing line or None, warnings); warnings:
 // the command's warnings on standard error without the program's name, as
 // (kind, first line, count, words).
 py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> begin,
@@ -343,7 +343,7 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
     const py::list warning = reader_warnings(outcome, collected.findings);
     if (outcome.status != SignalFileStatus::COMPLETE) {
         py::object line = outcome.failing_line != 0 ? py::object(py::int_(outcome.failing_line)) : py::none();
-        return py::make_tuple(py::none(), py::none(), failure_message(outcome.status, path), line, warning);
+        return py::make_tuple(py::none(), py::none(), py::bytes(failure_message(outcome.status, path)), line, warning);
     }
     const auto n = static_cast<py::ssize_t>(collected.lines.size());
     py::array_t<float> x({n, static_cast<py::ssize_t>(INPUT_LENGTH)});

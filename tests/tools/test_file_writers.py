@@ -164,6 +164,10 @@ def test_paths_that_are_not_utf8_work_and_show_escaped(tmp_path):
     assert b"k\\\\xff.bin" in open(page, "rb").read() and os.path.getsize(figures) > 0
     done = tool("ombrel.knowledge", "read", knowledge, "--json", folder + b"/r\xfc.json")
     assert done.returncode == 0 and os.path.getsize(folder + b"/r\xfc.json") > 0
+    bad = folder + b"/s\xfb.csv"
+    open(bad, "w").write("1,x\n")
+    done = tool("ombrel.evaluate", knowledge, bad)
+    assert done.returncode == 1 and b"s\\xfb.csv" in done.stderr and len(done.stderr.splitlines()) == 1
 
 
 # ---------------------------------------------------------------------------
