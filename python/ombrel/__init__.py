@@ -4,6 +4,9 @@
     X, lines = ombrel.read_signals("signals.csv")
     probabilities = clf.predict_proba(X)      # float32, the library's bits
 
+    floats = ombrel.import_sklearn(pipe, check=X)  # converted, then checked on the library
+    ombrel.knowledge.write("knowledge.bin", floats)  # and its card, knowledge.card.json
+
 ``ombrel.knowledge`` writes, reads, inspects and imports knowledge files
 (numpy only; ONNX and scikit-learn are imported when their importers are
 used). Importing this package loads nothing else, so it works whether or
@@ -30,6 +33,10 @@ _EXPORTS = {
     "Evaluation": ".evaluation",
     "evaluate": ".evaluation",
     "write_html_report": ".report",
+    "import_sklearn": ".checks.checked_import",
+    "import_onnx": ".checks.checked_import",
+    "import_arrays": ".checks.checked_import",
+    "StaleCardWarning": ".classifier",
 }
 
 __all__ = sorted(_EXPORTS)

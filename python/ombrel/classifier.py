@@ -5,12 +5,16 @@ import hashlib
 import operator
 import os
 import stat
-from typing import NamedTuple
+import warnings
+from typing import NamedTuple, Optional
 
 import numpy as np
 
 from ._engine import engine
 from .knowledge import CLASS_COUNT, INPUT_LENGTH, KnowledgeError, examine
+from .knowledge.card import Card, card_of, load_card
+from .knowledge.class_labels import LabelMap
+from .report_warnings import ReportWarning, SignalFileWarning
 
 STATUS_SELF_TEST_WARNING = 129
 
@@ -71,33 +75,57 @@ def _read_regular_file(path, source):
         os.close(fd)
 
 
-class Classifier:
-    """The library's network over one knowledge.
+class StaleCardWarning(SignalFileWarning):
+    """A card beside the knowledge file that cannot be used: it describes
+    another knowledge (its SHA-256 differs), or does not read. It is
+    ignored: the classes are then the ids 1 to 4."""
 
-    knowledge: path of a knowledge file (read as the command reads it), or a
-    float32 array of a knowledge file's floats. Raises KnowledgeError when the
-    library refuses it.
+
+def _read(knowledge) -> tuple[bytes, str, Optional[Card]]:
+    """(the knowledge's bytes, what to call it, its card or None)."""
+    if isinstance(knowledge, (str, bytes, os.PathLike)):
+        source = "knowledge file %s" % os.fsdecode(knowledge)
+        data = _read_regular_file(knowledge, source)
+        card, problem = load_card(knowledge, data)
+        if problem:
+            warnings.warn(StaleCardWarning(ReportWarning("stale-card", problem)), stacklevel=4)
+        return data, source, card
+    array = np.asarray(knowledge)
+    if array.dtype != np.float32 or array.ndim != 1:
+        raise TypeError("a knowledge array holds the file's floats: a 1-D float32 array, "
+                        "not %s of shape %s (read a file by its path)" % (array.dtype, array.shape))
+    return array.astype("<f4").tobytes(), "knowledge array", card_of(knowledge)
+
+
+class Classifier:
+    """The library's network over one knowledge, in scikit-learn's shape.
+
+    knowledge: path of a knowledge file (read as the command reads it, with
+    the card beside it when its hash matches), or a float32 array of a
+    knowledge file's floats (an import's floats carry their card). Raises
+    KnowledgeError when the library refuses it.
 
     threads: the threads one call classifies on (1 to 64); None (the
     default) takes OMBREL_THREADS when it is set, else the number of cores
     this process may use, when each call starts. Any thread count, and any
     number of threads calling at once (the GIL is released while they
     classify), gives the bits of one thread. Ctrl-C stops a call within a
-    few milliseconds.
+    few milliseconds. Both are kept as given (get_params).
+
+    classes_ holds the model's labels in id order (the card's; 1 to 4
+    without one); predict returns values of classes_, predict_proba a column
+    per class of classes_. classify gives the library's own view: ids 1 to
+    4 and the four probabilities.
     """
 
+    _estimator_type = "classifier"
+
     def __init__(self, knowledge, threads=None):
+        self.knowledge = knowledge
         self.threads = _thread_count(threads)
-        if isinstance(knowledge, (str, bytes, os.PathLike)):
-            source = "knowledge file %s" % os.fsdecode(knowledge)
-            data = _read_regular_file(knowledge, source)
-        else:
-            array = np.asarray(knowledge)
-            if array.dtype != np.float32 or array.ndim != 1:
-                raise TypeError("a knowledge array holds the file's floats: a 1-D float32 array, "
-                                "not %s of shape %s (read a file by its path)" % (array.dtype, array.shape))
-            data = array.astype("<f4").tobytes()
-            source = "knowledge array"
+        self._build(*_read(knowledge))
+
+    def _build(self, data: bytes, source: str, card: Optional[Card]) -> None:
         global engines_built
         compiled = engine()
         floats = compiled.loaded_knowledge(data)
@@ -112,16 +140,48 @@ class Classifier:
         floats.flags.writeable = False
         self.knowledge_ = floats
         self.unit_count_ = self._engine.unit_count
-        self.classes_ = np.arange(1, CLASS_COUNT + 1, dtype=np.uint8)
-        self.class_names_ = tuple(engine().CLASS_NAMES[1:])
+        self.card_ = card
+        if card is None:
+            self.classes_ = np.arange(1, CLASS_COUNT + 1, dtype=np.uint8)
+            self.class_names_ = tuple(engine().CLASS_NAMES[1:])
+        else:
+            self.classes_ = np.asarray(card.labels)
+            self.class_names_ = tuple(card.class_names)
+
+    def get_params(self, deep=True) -> dict:
+        """The constructor's arguments, as given."""
+        return {"knowledge": self.knowledge, "threads": self.threads}
+
+    def set_params(self, **params) -> "Classifier":
+        """Sets constructor arguments and loads the knowledge again."""
+        unknown = sorted(set(params) - set(self.get_params()))
+        if unknown:
+            raise ValueError("invalid parameter %r for Classifier; valid parameters: %s"
+                             % (unknown[0], ", ".join(sorted(self.get_params()))))
+        merged = {**self.get_params(), **params}
+        self.__init__(**merged)
+        return self
+
+    def score(self, X, y, sample_weight=None) -> float:
+        """The share of signals X whose predicted class equals y (values of
+        classes_), weighted by sample_weight when given. A value of y that
+        is none of classes_ raises ValueError."""
+        truth = LabelMap(list(self.classes_)).ids_of(y, "y")
+        given = self.classify(X).class_ids.reshape(-1)
+        if given.size != truth.size:
+            raise ValueError("%d signals for %d labels: give one label per signal" % (given.size, truth.size))
+        right = given == truth
+        return float(np.average(right, weights=sample_weight))
 
     def __reduce__(self):
-        # Pickles as its floats: a copy rebuilds its engine once, where it lands.
-        return (Classifier, (self.knowledge_, self.threads))
+        # Pickles as its floats and card: a copy rebuilds its engine once,
+        # where it lands, without reading the file again.
+        return (_restore, (self.knowledge, self.threads, self.knowledge_, self.card_))
 
     def __dask_tokenize__(self):
-        # Equal knowledge, equal key: a Dask graph holds (and ships) it once.
-        return "ombrel.Classifier", hashlib.sha256(self.knowledge_.tobytes()).hexdigest()
+        # Equal knowledge and card, equal key: a Dask graph holds (and ships) it once.
+        card = None if self.card_ is None else self.card_.to_json("")
+        return "ombrel.Classifier", hashlib.sha256(self.knowledge_.tobytes()).hexdigest(), card
 
     def __repr__(self):
         return "Classifier(%d hidden units)" % self.unit_count_
@@ -139,12 +199,16 @@ class Classifier:
         return Classification(class_ids, probabilities)
 
     def predict_proba(self, X) -> np.ndarray:
-        """Probabilities of classes 1 to 4 (columns 0 to 3), float32."""
-        return self.classify(X).probabilities
+        """Probabilities of the classes of classes_ (one column each; the
+        ids 1 to 4 without a card), float32."""
+        return self.classify(X).probabilities[..., :len(self.classes_)]
 
     def predict(self, X) -> np.ndarray:
-        """Class ids 1 to 4, uint8: the first highest probability."""
-        return self.classify(X).class_ids
+        """The class of classes_ with the first highest probability (ids 1
+        to 4, uint8, without a card)."""
+        ids = self.classify(X).class_ids
+        # Padded ids have probability 0 and never win; NaN signals give id 1.
+        return self.classes_[np.minimum(ids, len(self.classes_)) - 1]
 
     def trace(self, x) -> dict:
         """Every stage of one signal's classification: "standardised" (64),
@@ -154,3 +218,12 @@ class Classifier:
         if rows.shape[0] != 1:
             raise ValueError("trace takes one signal, shape (64,); got %d" % rows.shape[0])
         return self._engine.trace(rows[0])
+
+
+def _restore(knowledge, threads, floats, card) -> Classifier:
+    """An unpickled Classifier: its parameters as given, built from the
+    floats and card it was pickled with."""
+    self = Classifier.__new__(Classifier)
+    self.knowledge, self.threads = knowledge, threads
+    self._build(np.asarray(floats).astype("<f4").tobytes(), "knowledge array", card)
+    return self

@@ -2,6 +2,7 @@
 F1 and support, and the confusion matrix."""
 
 from dataclasses import dataclass
+from typing import Optional
 
 import numpy as np
 
@@ -32,6 +33,7 @@ class Evaluation:
     classifier classified as class p. class_names: the names of ids 1 to 4."""
     confusion_matrix: np.ndarray
     class_names: tuple = CLASS_NAMES
+    classes: Optional[tuple] = None     # the model's labels, when evaluate was given them
 
     @property
     def signals(self) -> int:
@@ -76,11 +78,14 @@ class Evaluation:
         """Writes the interactive report of this evaluation to path: one HTML
         file with every script, style and datum inline. classifier and X
         (float32 (n, 64)) are the knowledge and signals it scored, labels its
-        true class ids; they must give its confusion matrix. options: lines,
+        true classes as given to evaluate; they must give its confusion matrix. options: lines,
         compare (a second Classifier), knowledge_path, compare_path,
         signals_path, command (see ombrel.report.write_html_report)."""
         from .report import write_html_report
-        again = evaluate(classifier.predict(X), labels)
+        if self.classes is not None:
+            from .knowledge.class_labels import LabelMap
+            labels = LabelMap(list(self.classes)).ids_of(labels, "labels")
+        again = evaluate(classifier.classify(X).class_ids, labels)
         if not np.array_equal(again.confusion_matrix, self.confusion_matrix):
             raise ValueError("this classifier, these signals and labels give another confusion matrix "
                              "than this evaluation's: pass the ones it scored")
@@ -102,9 +107,18 @@ class Evaluation:
         return "\n".join(out) + "\n"
 
 
-def evaluate(class_ids, labels, class_names=None) -> Evaluation:
+def evaluate(class_ids, labels, class_names=None, classes=None) -> Evaluation:
     """Scores the class ids a classifier gave (1 to 4) against the true
     labels (1 to 4), signal by signal. class_names: four names for ids 1 to
-    4 (a list, or one string "a,b,c,d"); by default the library's."""
+    4 (a list, or one string "a,b,c,d"); by default the library's. classes:
+    the model's labels in id order (a Classifier's classes_), when both
+    arrays hold the model's values (predict's and y) rather than ids."""
+    if classes is not None:
+        from .knowledge.class_labels import LabelMap, default_names
+        values = LabelMap(list(classes))
+        class_ids, labels = values.ids_of(class_ids, "predictions"), values.ids_of(labels, "labels")
+        if class_names is None:
+            class_names = default_names(values.labels)
     names = class_names_from(class_names)
-    return Evaluation(confusion_matrix(class_ids, labels), names)
+    return Evaluation(confusion_matrix(class_ids, labels), names,
+                      None if classes is None else tuple(classes))

@@ -12,11 +12,13 @@ def class_ids(values, what):
     and the first value that is not one."""
     a = np.asarray(values)
     if a.ndim != 1 or a.dtype.kind not in "iu":
-        raise ValueError("%s must be a 1-D array of integer class ids, not %s of shape %s"
+        raise ValueError("%s must be a 1-D array of integer class ids, not %s of shape %s (for "
+                         "the model's own labels, pass classes=classifier.classes_)"
                          % (what, a.dtype, a.shape))
     bad = np.flatnonzero((a < 1) | (a > CLASS_COUNT))
     if bad.size:
-        raise ValueError("%s: %d at index %d is not a class id 1 to %d"
+        raise ValueError("%s: %d at index %d is not a class id 1 to %d (for the model's own "
+                         "labels, pass classes=classifier.classes_)"
                          % (what, a[bad[0]], bad[0], CLASS_COUNT))
     return a.astype(np.int64)
 

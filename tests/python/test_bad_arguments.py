@@ -5,6 +5,7 @@ traceback, no third-party warning, status 1 with one error line naming the
 user's path, or 2 for a usage error."""
 
 import concurrent.futures
+import json
 import shutil
 import subprocess
 import sys
@@ -96,12 +97,18 @@ def test_no_traceback_for_any_bad_argument(files):
     assert not failures, "\n".join(failures)
 
 
-def test_check_without_the_engine_says_how_to_build_it(files, tmp_path):
+def test_import_without_the_engine_says_how_to_build_it(files, tmp_path):
     package = tmp_path / "ombrel"
     shutil.copytree(PYTHON_DIR / "ombrel", package, ignore=shutil.ignore_patterns("_classifier*", "__pycache__"))
-    done = subprocess.run([sys.executable, "-m", "ombrel.knowledge", "import", files / "m.onnx", tmp_path / "o.bin",
-                           "--check", SIGNALS], cwd=tmp_path, env={"PYTHONPATH": str(tmp_path)},
-                          capture_output=True, text=True)
-    assert (done.returncode, done.stdout) == (1, "")
-    assert done.stderr.startswith("error: --check classifies with the library itself: ")
-    assert "build it" in done.stderr and done.stderr.count("\n") == 1
+
+    def run(*options):
+        return subprocess.run([sys.executable, "-m", "ombrel.knowledge", "import", files / "m.onnx",
+                               tmp_path / "o.bin", *options], cwd=tmp_path, env={"PYTHONPATH": str(tmp_path)},
+                              capture_output=True, text=True)
+    for options in (("--check", SIGNALS), ()):
+        done = run(*options)
+        assert (done.returncode, done.stdout) == (1, ""), options
+        assert done.stderr.startswith("error: the import check runs the knowledge on the library itself: ")
+        assert "build it" in done.stderr and "--no-check" in done.stderr and done.stderr.count("\n") == 1
+    assert run("--no-check").returncode == 0
+    assert json.loads((tmp_path / "o.card.json").read_text())["check"] == {"skipped": "--no-check"}

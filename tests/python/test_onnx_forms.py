@@ -221,4 +221,4 @@ def test_check_warns_when_the_standardisation_is_left_out(tmp_path):
     status, out, err = run_import(tmp_path, model, "--check", tmp_path / "signals.csv")
     assert status == 0 and "classes agree on 400 (100.00%)" in out
     assert err.startswith("warning: the signals of %s do not look standardised" % (tmp_path / "signals.csv"))
-    assert "fix: give the standardisation the model was trained with at import" in err
+    assert "fix: import the model again with the standardisation it was trained with" in err

@@ -108,7 +108,7 @@ def test_exported_form_gives_the_module_classes(name, tmp_path):
     model, options, expected = trained(name)
     export(model, tmp_path / "m.onnx")
     notes = []
-    clf = ombrel.Classifier(knowledge.from_onnx(tmp_path / "m.onnx", notes=notes, **options))
+    clf = ombrel.Classifier(ombrel.import_onnx(tmp_path / "m.onnx", notes=notes, **options))  # checked
     np.testing.assert_allclose(clf.predict_proba(X), expected, atol=1e-5)
     top = np.sort(expected, axis=1)
     clear = top[:, -1] - top[:, -2] > 1e-4

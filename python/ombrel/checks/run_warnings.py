@@ -74,6 +74,9 @@ def standardisation_warnings(classifier, X, what, fix, found: WarningList):
     """input-mismatch: the signals do not look standardised by the
     knowledge (see ombrel.checks.standardisation)."""
     from .standardisation import standardisation_warning
+    card = getattr(classifier, "card_", None)
+    if card is not None and card.standardisation == "raw":
+        return      # the model was trained on signals as they come
     text = standardisation_warning(classifier.knowledge_, X, what, fix)
     if text:
         found.add("input-mismatch", "; ".join(text), count=len(X))

@@ -61,6 +61,8 @@ def standardisation_warning(k: Union[Knowledge, np.ndarray, bytes], signals: np.
     ]
 
 
-IMPORT_FIX = ("give the standardisation the model was trained with at import: "
-              "python3 -m ombrel.knowledge import MODEL.onnx OUT.bin --means M --stds S "
-              "(or --scales S), or from_onnx(path, means=M, stds=S)")
+IMPORT_FIX = ("import the model again with the standardisation it was trained with: every "
+              "import takes means=M and stds=S (ombrel.import_sklearn, import_onnx, import_arrays; "
+              "--means M --stds S on the command line); if it was trained on signals as they "
+              "come, say so with raw_inputs=True (--raw-inputs), and the knowledge's card keeps "
+              "this warning silent")

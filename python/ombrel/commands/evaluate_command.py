@@ -4,9 +4,10 @@
                                [--first-label 0] [--class-names a,b,c,d]
                                [--html OUT.html [--compare KNOWLEDGE2]] [--strict]
 
-LABELS holds one class id (1 to 4; 0 to 3 with --first-label 0) per signal
-line, written as an integer or as an integral number in any float form (3,
-3.0, 3.000000000000000000e+00 as numpy.savetxt writes it). Prints the
+LABELS holds one class per signal line: one of the model's labels (6, 7,
+"cat") when the knowledge has a card, else a class id (1 to 4; 0 to 3 with
+--first-label 0), written as an integer or as an integral number in any
+float form (3, 3.0, 3.000000000000000000e+00 as numpy.savetxt writes it). Prints the
 accuracy, the per-class precision, recall, F1 and support, and the confusion
 matrix (rows: the labels' class, columns: the class the library chose).
 Without LABELS, prints how many signals the library gave each class.
@@ -30,47 +31,14 @@ import time
 
 import numpy as np
 
-from ..evaluation import CLASS_COUNT, class_names_from, evaluate
+from ..evaluation import CLASS_COUNT, evaluate
 from ..file_paths import refuse_unless_regular, replacing, shown_path
 from ..report_warnings import PANDAS_FIX, WarningList
+from .class_terms import check_comparable, class_names, read_labels
 
 # Rows classified between two looks at the clock.
 BLOCK = 1 << 16
 PROGRESS_AFTER_SECONDS = 1.0
-
-
-def _label_value(word):
-    """The integer a label line holds, or None: an integer, or a finite
-    float text whose value is integral."""
-    try:
-        return int(word)
-    except ValueError:
-        pass
-    try:
-        value = float(word)
-    except ValueError:
-        return None
-    return int(value) if np.isfinite(value) and value == int(value) else None
-
-
-def read_labels(path, first_label=1):
-    """Class ids 1 to 4 of a label file, one per line; with first_label=0 the
-    file holds 0 to 3. Raises ValueError naming the line and the value."""
-    with open(path, "rb") as f:
-        lines = f.read().decode("ascii", "replace").split("\n")
-    while lines and not lines[-1].strip():
-        lines.pop()
-    last = first_label + CLASS_COUNT - 1
-    labels = np.empty(len(lines), np.int64)
-    for number, text in enumerate(lines, 1):
-        word = text.strip()
-        value = _label_value(word)
-        if value is None or not first_label <= value <= last:
-            hint = " (0-based ids: give --first-label 0)" if value == 0 and first_label == 1 else ""
-            raise ValueError("%s, line %d: %r is not a class id %d to %d%s"
-                             % (path, number, word, first_label, last, hint))
-        labels[number - 1] = value - first_label + 1
-    return labels
 
 
 def _write_json(result, found, path):
@@ -170,18 +138,21 @@ def _parser():
     parser = argparse.ArgumentParser(prog="python3 -m ombrel.evaluate", description=__doc__.split("\n")[0])
     parser.add_argument("knowledge", help="knowledge file")
     parser.add_argument("signals", help="signal file, one signal of 64 values per line")
-    parser.add_argument("labels", nargs="?", help="one class id (1 to 4) per signal line; without "
-                        "it, the classes given are counted and the report shows no accuracy")
+    parser.add_argument("labels", nargs="?", help="one class per signal line: the model's label "
+                        "(with the knowledge's card) or class id (1 to 4); without it, the classes "
+                        "given are counted and the report shows no accuracy")
     parser.add_argument("--json", metavar="OUT.json", help="write the figures and the warnings as JSON")
     parser.add_argument("--plot", metavar="OUT.png", help="draw the confusion matrix and the "
                         "histograms of the winning probability (the format follows the name's "
                         "ending: .png, .svg, .pdf)")
-    parser.add_argument("--first-label", type=int, choices=(0, 1), default=1,
-                        help="the id LABELS gives the first class: 1 (ids 1 to 4, the default) or "
-                             "0 (ids 0 to 3)")
-    parser.add_argument("--class-names", metavar="A,B,C,D",
-                        help="names of the four classes, in id order, for the table, the JSON and "
-                             "the plot (default: the library's names)")
+    parser.add_argument("--first-label", type=int, choices=(0, 1), default=None,
+                        help="LABELS holds class ids, the first class's being 1 (ids 1 to 4, the "
+                             "default without a card) or 0 (ids 0 to 3); without it and with the "
+                             "knowledge's card, LABELS holds the model's labels")
+    parser.add_argument("--class-names", metavar="NAME", nargs="+",
+                        help="names of the four classes, in id order, as one comma list (a,b,c,d) "
+                             "or four words, for the table, the JSON, the plot and the page "
+                             "(default: the card's, else the library's names)")
     parser.add_argument("--html", metavar="OUT.html", help="write the interactive report: one HTML "
                         "file that opens offline in a browser")
     parser.add_argument("--compare", metavar="KNOWLEDGE2", help="with --html: compare with a second "
@@ -191,8 +162,8 @@ def _parser():
     return parser
 
 
-def _labels_for(args, X, found):
-    labels = read_labels(args.labels, args.first_label)
+def _labels_for(args, X, found, card):
+    labels = read_labels(args.labels, args.first_label, card)
     if len(labels) != len(X):
         hint = ("; line 1 of %s holds column names: %s" % (args.signals, PANDAS_FIX)
                 if any(w.kind == "header-line" for w in found) else "")
@@ -210,10 +181,13 @@ def _classify_all(args, found, started):
     for path in (args.knowledge, args.compare, args.labels):
         if path is not None:
             refuse_unless_regular(path)
-    classifier = Classifier(args.knowledge)
-    second = Classifier(args.compare) if args.compare else None
+    # A stale card is a warning of the run: Classifier raises it as it loads.
+    classifier = read_with_warnings(Classifier, args.knowledge, found)
+    second = read_with_warnings(Classifier, args.compare, found) if args.compare else None
+    if second is not None:
+        check_comparable(classifier.card_, second.card_, args.compare)
     X, lines = read_with_warnings(read_signals, args.signals, found)
-    labels = None if args.labels is None else _labels_for(args, X, found)
+    labels = None if args.labels is None else _labels_for(args, X, found, classifier.card_)
     runs = [(classifier, args.knowledge, *classify_with_progress(classifier, X, started))]
     if second is not None:
         runs.append((second, args.compare, *classify_with_progress(second, X, started)))
@@ -244,15 +218,20 @@ def main(argv=None):
     if args.labels is None and (args.json or args.plot):
         parser.error("--json and --plot score the classes against labels: give LABELS")
     try:
-        names = class_names_from(args.class_names)
+        class_names(args.class_names, None, ())
     except ValueError as error:
-        parser.error("--class-names: %s" % error)
+        parser.error("--class-names: %s; give one comma list or exactly four words" % error)
     found = WarningList()
     try:
         X, lines, labels, runs = _classify_all(args, found, time.monotonic())
+        names = class_names(args.class_names, runs[0][0].card_, runs[0][0].class_names_)
         class_ids, probabilities = runs[0][2:]
         result = None if labels is None else evaluate(class_ids, labels, names)
     except (OSError, SignalFileError, KnowledgeError, ValueError) as error:
+        # A stale card explains a refusal of the labels it would have mapped.
+        for w in found:
+            if w.kind == "stale-card":
+                print("warning: " + w.message, file=sys.stderr)
         print(_failure(error), file=sys.stderr)
         return 1
     for line in found.lines():

@@ -12,14 +12,13 @@ from typing import Any, Optional, Sequence
 
 import numpy as np
 
-from . import export_c_command
-from ..knowledge.binary import read, write, write_bytes, pack
-from ..checks.import_check import check, read_signals
+from . import export_c_command, import_command
+from ..knowledge.binary import read, write_bytes, pack
 from ..checks.run_warnings import knowledge_file_warnings
-from ..file_paths import read_regular_bytes, refuse_unless_regular, replacing, shown_path
+from ..file_paths import read_regular_bytes, replacing, shown_path
 from ..knowledge.inspection import format_report
 from ..knowledge.layout import ARRAY_NAMES, KnowledgeError
-from .array_files import load_arrays, load_vector
+from .array_files import load_arrays
 
 
 def _read_knowledge(path: str) -> Any:
@@ -78,66 +77,6 @@ def _cmd_inspect(args: argparse.Namespace) -> int:
     return 0 if ex.accepted else 1
 
 
-def _require_engine() -> None:
-    from .._engine import engine
-    try:
-        engine()
-    except ImportError as e:
-        raise KnowledgeError("--check classifies with the library itself: %s"
-                             % str(e).split("\n")[0]) from None
-
-
-def _cmd_import(args: argparse.Namespace) -> int:
-    from ..knowledge.conversion import from_arrays
-    from ..knowledge.onnx import read_onnx
-    from ..checks.standardisation import IMPORT_FIX, standardisation_warning
-    if args.check:
-        _require_engine()
-    if args.stds is not None and args.scales is not None:
-        raise _Usage("give --stds (divisors) or --scales (multipliers), not both")
-    outside = {name: load_vector(getattr(args, name), name)
-               for name in ("means", "stds", "scales") if getattr(args, name) is not None}
-    # Everything is read and checked before the knowledge is written: a
-    # refusal or a failed check leaves no file.
-    refuse_unless_regular(args.model, "the model")
-    if args.check:
-        refuse_unless_regular(args.check, "--check")
-    try:
-        source = read_onnx(args.model, **outside)
-        notes = list(source.notes)
-        floats = from_arrays(**source.arrays(), pad_classes=args.pad_classes, notes=notes)
-    except KnowledgeError as e:
-        raise KnowledgeError("%s: %s" % (args.model, e)) from None
-    signals = None
-    if args.check:
-        alignment: list[str] = []
-        signals = read_signals(args.check, alignment)
-        for text in alignment:
-            print("warning: %s" % text, file=sys.stderr)
-    print("model: %s" % args.model)
-    for line in source.description:
-        print("  " + line)
-    for line in notes:
-        print("note: " + line)
-    if signals is not None:
-        result = check(floats, source.probabilities(signals[0]), *signals)
-        for line in result.lines():
-            print(line)
-        warning = standardisation_warning(floats, signals[0], "the signals of %s" % args.check,
-                                          IMPORT_FIX)
-        for line in warning or ():
-            print("warning: " + line, file=sys.stderr)
-        if not result.passed:
-            print("nothing written", file=sys.stderr)
-            return 1
-    size = write(args.output, floats)
-    print("wrote %s: %d bytes, %d hidden units, %d classes of the model"
-          % (shown_path(args.output), size, source.hidden_biases.size, source.classes))
-    if args.check:
-        _print_warnings(knowledge_file_warnings(bytes(np.asarray(floats, "<f4").tobytes()), args.output))
-    return 0
-
-
 def _os_error_line(e: OSError) -> str:
     if not e.filename and e.errno is not None and _stdout_failed():
         return "error: cannot write to standard output: %s" % (e.strerror or e)
@@ -155,10 +94,6 @@ def _stdout_failed() -> bool:
     except OSError:
         sys.stdout = open(os.devnull, "w")
         return True
-
-
-class _Usage(Exception):
-    """A wrong combination of options: exit 2, as argparse does."""
 
 
 def _parser(prog: Optional[str]) -> argparse.ArgumentParser:
@@ -183,42 +118,21 @@ def _parser(prog: Optional[str]) -> argparse.ArgumentParser:
     g.add_argument("--npz", metavar="OUT", help="write the arrays to an .npz file")
     i = sub.add_parser("inspect", help="summarise a knowledge and say whether the library accepts it")
     i.add_argument("file")
-    _add_import(sub)
+    import_command.add_parser(sub)
     export_c_command.add_parser(sub)
     return p
-
-
-def _add_import(sub: Any) -> None:
-    m = sub.add_parser(
-        "import", help="convert an ONNX model (standardisation, Gemm or MatMul+Add, Tanh, "
-                       "Gemm or MatMul+Add, optional Softmax) into a knowledge")
-    m.add_argument("model", help="ONNX model file")
-    m.add_argument("output", help="knowledge file to create")
-    m.add_argument("--pad-classes", action="store_true",
-                   help="give a model of 2 or 3 classes the missing classes, with probability 0")
-    m.add_argument("--check", metavar="SIGNALS",
-                   help="compare the knowledge, classified by the library, with the model "
-                        "evaluated in float64 on every signal of this file; exit 1 when a class "
-                        "differs where the model's two best probabilities are more than 1e-4 "
-                        "apart; warn when the signals do not look standardised by the knowledge")
-    for name, text in (("means", "subtracted from each input"),
-                       ("stds", "then divided by (StandardScaler's scale_, a std)"),
-                       ("scales", "then multiplied by (instead of --stds)")):
-        m.add_argument("--" + name, metavar="FILE",
-                       help="64 values %s, for a model trained on signals standardised outside "
-                            "its graph: .npy, .npz, .json or text" % text)
 
 
 def main(argv: Optional[Sequence[str]] = None, prog: Optional[str] = None) -> int:
     p = _parser(prog)
     args = p.parse_args(argv)
     commands = {"write": _cmd_write, "read": _cmd_read, "inspect": _cmd_inspect,
-                "import": _cmd_import, "export-c": export_c_command.run}
+                "import": import_command.run, "export-c": export_c_command.run}
     try:
         status = commands[args.command](args)
         sys.stdout.flush()
         return status
-    except _Usage as e:
+    except import_command.UsageError as e:
         p.error(str(e))
     except OSError as e:
         print(_os_error_line(e), file=sys.stderr)

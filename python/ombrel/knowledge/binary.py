@@ -64,8 +64,11 @@ def write_bytes(path: Union[str, os.PathLike], data: bytes) -> int:
 def write(path: Union[str, os.PathLike], floats: Union[np.ndarray, bytes]) -> int:
     """Writes a knowledge (the floats that from_onnx, from_sklearn or
     from_arrays return, or packed bytes) and returns its size in bytes.
+    The floats of an import carry its card, written beside the file
+    (card.card_path); a card left there by an earlier knowledge is removed.
 
     Refuses, writing nothing, anything the library would not load."""
+    from .card import card_of
     data = bytes(floats) if isinstance(floats, (bytes, bytearray)) \
         else np.asarray(floats, dtype=np.float32).astype(FLOAT).tobytes()
     ex = examine(data)
@@ -74,7 +77,18 @@ def write(path: Union[str, os.PathLike], floats: Union[np.ndarray, bytes]) -> in
     n = unit_count_from(np.frombuffer(data[4 * (HEADER_FLOATS - 1):4 * HEADER_FLOATS], FLOAT)[0])
     if n is None or len(data) != 4 * float_count(n):
         raise KnowledgeError("%d bytes do not make a whole knowledge" % len(data))
-    return write_bytes(path, data)
+    size = write_bytes(path, data)
+    _write_card(path, card_of(floats), data)
+    return size
+
+
+def _write_card(path: Union[str, os.PathLike], card, data: bytes) -> None:
+    from .card import card_path, sha256
+    where = card_path(path)
+    if card is not None:
+        write_bytes(where, card.to_json(sha256(data)).encode("utf-8"))
+    elif os.path.isfile(where):
+        os.unlink(where)
 
 
 def read_bytes(data: Union[bytes, np.ndarray]) -> Knowledge:

@@ -17,6 +17,7 @@ from typing import Optional, Sequence
 import numpy as np
 
 from .binary import ArrayLike, pack
+from .card import KnowledgeFloats, make_card, with_card
 from .layout import (CLASS_COUNT, CLASS_NAMES, FLOAT, HIDDEN_CAPACITY, INPUT_LENGTH,
                      SOFTMAX_FACTOR, KnowledgeError)
 
@@ -25,12 +26,29 @@ class ConversionWarning(UserWarning):
     """A conversion changed a value (rounding) or added classes (padding)."""
 
 
+class Notes(list):
+    """An import's notes, for its card, passed on to the caller's list
+    (`target`) as they come; without one, a note about changed values is
+    issued as a ConversionWarning."""
+
+    def __init__(self, target: Optional[list[str]] = None):
+        super().__init__()
+        self.target = target
+
+
+def notes_for(notes: Optional[list[str]]) -> Notes:
+    return notes if isinstance(notes, Notes) else Notes(notes)
+
+
 def note(notes: Optional[list[str]], text: str, warn: bool = True) -> None:
     """Appends `text` to `notes`; without a list, a note about changed
     values is issued as a ConversionWarning."""
     if notes is not None:
         notes.append(text)
-    elif warn:
+    target = notes.target if isinstance(notes, Notes) else notes
+    if target is not None and target is not notes:
+        target.append(text)
+    elif target is None and warn:
         warnings.warn(text, ConversionWarning, stacklevel=3)
 
 
@@ -115,11 +133,40 @@ def _bias(value: ArrayLike, count: int, name: str) -> np.ndarray:
     return a
 
 
+def _padded(V: np.ndarray, c: np.ndarray, notes: Notes) -> tuple[np.ndarray, np.ndarray]:
+    """The output layer with the classes a model lacks added as padding."""
+    units, classes = V.shape
+    if classes == CLASS_COUNT:
+        return V, c
+    # A padded class's score is its bias (its weights are 0); no real
+    # score lies below -bound since |tanh| <= 1, so a bias of
+    # -(2 bound + 100) trails the best score by more than 100 and its
+    # exp(5 * difference) is 0 in float32.
+    bound = float(np.max(np.abs(c) + np.abs(V).sum(axis=0))) if V.size else float(np.abs(c).max())
+    pad = CLASS_COUNT - classes
+    padded = range(classes + 1, CLASS_COUNT + 1)
+    note(notes, "classes %s (%s) are padding: their probability is 0 whatever the signal"
+         % (", ".join(map(str, padded)), ", ".join(CLASS_NAMES[i] for i in padded)))
+    return np.hstack([V, np.zeros((units, pad))]), np.concatenate([c, np.full(pad, -(2.0 * bound + 100.0))])
+
+
+def _check_finite(arrays: dict[str, np.ndarray]) -> None:
+    for name, a in arrays.items():
+        with np.errstate(over="ignore"):
+            bad = np.flatnonzero(~np.isfinite(a.astype(np.float32)))
+        if bad.size:
+            raise KnowledgeError("%s: %d values are not finite in float32 (the first at index "
+                                 "%d); the library needs finite parameters"
+                                 % (name, bad.size, int(bad[0])))
+
+
 def from_arrays(*, hidden_weights: ArrayLike, hidden_biases: ArrayLike,
                 output_weights: ArrayLike, output_biases: ArrayLike,
                 means: Optional[ArrayLike] = None, scales: Optional[ArrayLike] = None,
                 stds: Optional[ArrayLike] = None, pad_classes: bool = False,
-                notes: Optional[list[str]] = None) -> np.ndarray:
+                notes: Optional[list[str]] = None, labels: Optional[Sequence[object]] = None,
+                class_names: Optional[Sequence[str]] = None, raw_inputs: bool = False,
+                source: str = "arrays") -> KnowledgeFloats:
     """A knowledge's floats (float32) from a trained network, for any framework.
 
     hidden_weights  [64][N], inputs first: a Keras Dense kernel as it is, a
@@ -133,9 +180,16 @@ def from_arrays(*, hidden_weights: ArrayLike, hidden_biases: ArrayLike,
                     and PyTorch's std are divisors).
     pad_classes     a model of 2 or 3 classes gets the missing classes with a
                     probability of 0 whatever the signal.
+    labels          the model's class of each output (default: the ids).
+    class_names     a name per class id 1 to 4 (default: the labels' text).
+    raw_inputs      the model was trained on signals as they come, without
+                    a standardisation (the card says so, and the
+                    standardisation warning stays silent).
 
     Class id k + 1 is output k.  Raises KnowledgeError with what to change.
+    The floats carry the import's card (see card.py).
     """
+    notes = notes_for(notes)
     W = _matrix(hidden_weights, INPUT_LENGTH, "hidden_weights",
                 "inputs first (transpose a PyTorch Linear weight with .T)")
     check_inputs(W.shape[0])
@@ -147,32 +201,23 @@ def from_arrays(*, hidden_weights: ArrayLike, hidden_biases: ArrayLike,
     classes = V.shape[1]
     check_classes(classes, pad_classes)
     c = _bias(output_biases, classes, "output_biases")
+    if labels is not None and len(labels) != classes:
+        raise KnowledgeError("%d labels for the %d classes of the output layer"
+                             % (len(labels), classes))
+    given = means is not None or scales is not None or stds is not None
+    if given and raw_inputs:
+        raise KnowledgeError("raw_inputs=True says the model takes signals as they come: give "
+                             "it without means, stds or scales")
     m, s = standardisation(means, scales, stds)
 
-    V = V / SOFTMAX_FACTOR
-    c = c / SOFTMAX_FACTOR
-    if classes < CLASS_COUNT:
-        # A padded class's score is its bias (its weights are 0); no real
-        # score lies below -bound since |tanh| <= 1, so a bias of
-        # -(2 bound + 100) trails the best score by more than 100 and its
-        # exp(5 * difference) is 0 in float32.
-        bound = float(np.max(np.abs(c) + np.abs(V).sum(axis=0))) if V.size else float(np.abs(c).max())
-        pad = CLASS_COUNT - classes
-        V = np.hstack([V, np.zeros((units, pad))])
-        c = np.concatenate([c, np.full(pad, -(2.0 * bound + 100.0))])
-        padded = range(classes + 1, CLASS_COUNT + 1)
-        note(notes, "classes %s (%s) are padding: their probability is 0 whatever the signal"
-             % (", ".join(map(str, padded)), ", ".join(CLASS_NAMES[i] for i in padded)))
-
-    for name, a in (("means", m), ("scales", s), ("hidden_weights", W), ("hidden_biases", b),
-                    ("output_weights", V), ("output_biases", c)):
-        with np.errstate(over="ignore"):
-            bad = np.flatnonzero(~np.isfinite(a.astype(np.float32)))
-        if bad.size:
-            raise KnowledgeError("%s: %d values are not finite in float32 (the first at index "
-                                 "%d); the library needs finite parameters"
-                                 % (name, bad.size, int(bad[0])))
-    return np.frombuffer(pack(m, s, W, b, V, c), dtype=FLOAT).astype(np.float32)
+    V, c = _padded(V / SOFTMAX_FACTOR, c / SOFTMAX_FACTOR, notes)
+    _check_finite(dict(means=m, scales=s, hidden_weights=W, hidden_biases=b, output_weights=V,
+                       output_biases=c))
+    floats = np.frombuffer(pack(m, s, W, b, V, c), dtype=FLOAT).astype(np.float32)
+    kind = "raw" if raw_inputs else "import" if given else "unknown"
+    card = make_card(range(1, classes + 1) if labels is None else labels, source, notes,
+                     kind, "given at import" if given else "", class_names)
+    return with_card(floats, card)
 
 
 def class_mapping(labels: Sequence[object]) -> str:

@@ -33,9 +33,11 @@ from typing import Any, Optional, Union
 
 import numpy as np
 
-from ..conversion import check_inputs, check_layers, from_arrays, note, standardisation
+from ..card import KnowledgeFloats
+from ..conversion import check_inputs, check_layers, from_arrays, note, notes_for, standardisation
 from ..input_map import InputMap
-from ..layout import INPUT_LENGTH
+from ..layout import INPUT_LENGTH, KnowledgeError
+from ..reference import Imported, inverse_standardisation, normal_probes
 from .graph import Graph, input_width, load
 from .messages import refusal
 from .ops import DENSE, Step
@@ -101,19 +103,57 @@ def read_onnx(path: Union[str, os.PathLike], means: Optional[Any] = None,
     return SourceModel(*walk.read(), walk.steps, walk.description, walk.notes)
 
 
-def from_onnx(path: Union[str, os.PathLike], pad_classes: bool = False,
-              notes: Optional[list[str]] = None, means: Optional[Any] = None,
-              stds: Optional[Any] = None, scales: Optional[Any] = None) -> np.ndarray:
-    """A knowledge's floats (float32) from an ONNX model file.
-
-    Accepts the single-input graphs that the usual exporters write for the
-    library's network (see this module's description); raises
-    KnowledgeError naming the node or dimension otherwise.  means and stds
-    (or scales), 64 values each: the standardisation of a model trained on
-    signals standardised outside its graph, composed before the graph's own.
-    Notes (rounding of float64 values, folded maps, padded classes) go to
-    `notes` when given, else they are issued as ConversionWarning."""
+def convert_onnx(path: Union[str, os.PathLike], pad_classes: bool = False,
+                 notes: Optional[list[str]] = None, means: Optional[Any] = None,
+                 stds: Optional[Any] = None, scales: Optional[Any] = None,
+                 raw_inputs: bool = False, labels: Optional[Any] = None,
+                 class_names: Optional[Any] = None) -> Imported:
+    """from_onnx's knowledge, the graph evaluated in float64 as read, and
+    signals drawn through its standardisation (a scaler's or a batch
+    normalisation's statistics), or a standard normal without one."""
     source = read_onnx(path, means=means, stds=stds, scales=scales)
+    notes = notes_for(notes)
     for text in source.notes:
         note(notes, text)
-    return from_arrays(**source.arrays(), pad_classes=pad_classes, notes=notes)
+    given = means is not None or stds is not None or scales is not None
+    if raw_inputs and given:
+        raise KnowledgeError("raw_inputs=True says the model takes signals as they come: give "
+                             "it without means, stds or scales")
+    in_graph = bool((source.means != 0).any() or (source.scales != 1).any())
+    floats = from_arrays(**source.arrays(), pad_classes=pad_classes, notes=notes, labels=labels,
+                         class_names=class_names, source="ONNX model %s" % os.fsdecode(path))
+    kind = "import" if given else "raw" if raw_inputs else "model" if in_graph else "unknown"
+    floats.card = floats.card.replace(standardisation=kind, standardisation_steps=source.description[0]
+                                      if source.description else "", notes=tuple(notes))
+    probes, text = normal_probes, "standard normal (the model has no standardisation)"
+    if in_graph:
+        probes = inverse_standardisation(source.means, source.scales)
+        text = "normal through the model's standardisation (its fitted statistics)"
+    folded = source.arrays()
+    steps = {"standardisation": floats.card.standardisation_steps or "none",
+             "hidden layer": next((d for d in source.description if d.startswith("hidden layer")),
+                                  "hidden layer"),
+             "output layer": "output layer"}
+    steps["hidden layer"] += "".join(", with %s" % d for d in source.description if d.startswith("linear map"))
+    return Imported(floats, source.probabilities, probes, text, folded, steps, source.description)
+
+
+def from_onnx(path: Union[str, os.PathLike], pad_classes: bool = False,
+              notes: Optional[list[str]] = None, means: Optional[Any] = None,
+              stds: Optional[Any] = None, scales: Optional[Any] = None,
+              raw_inputs: bool = False, labels: Optional[Any] = None,
+              class_names: Optional[Any] = None) -> KnowledgeFloats:
+    """A knowledge's floats (float32) from an ONNX model file, without the
+    import check (ombrel.import_onnx runs it).
+
+    Accepts the single-input graphs that the usual exporters write for the
+    library's network (see this module's description); raises KnowledgeError naming the
+    node or dimension otherwise.  means and stds (or scales), 64 values
+    each: the standardisation of a model trained on signals standardised
+    outside its graph, composed before the graph's own; raw_inputs=True: the
+    model was trained on signals as they come.  labels: the model's class of
+    each output (default: the ids); class_names: a name per id.  Notes
+    (rounding of float64 values, folded maps, padded classes) go to `notes`
+    when given, else they are issued as ConversionWarning."""
+    return convert_onnx(path, pad_classes, notes, means, stds, scales, raw_inputs, labels,
+                        class_names).floats
