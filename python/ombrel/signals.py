@@ -2,11 +2,12 @@
 
 import operator
 import os
+import re
 import warnings
 
 from ._engine import engine
 from .file_paths import shown_path
-from .report_warnings import ReportWarning, SignalFileWarning
+from .report_warnings import PANDAS_FIX, ReportWarning, SignalFileWarning
 
 _INT64 = 2 ** 63 - 1
 
@@ -16,13 +17,16 @@ class SignalFileError(ValueError):
 
     message: the error block the command prints; line: the line whose signal
     could not be read (counted from 1), or None when the failure is not a
-    line's."""
+    line's; hint: the fix when the cause is known (a data frame's header
+    and row index), or None."""
 
-    def __init__(self, message, path, line=None):
+    def __init__(self, message, path, line=None, hint=None):
         self.message = message
         self.path = path
         self.line = line
-        super().__init__(message if line is None else "%s\n(line %d)" % (message, line))
+        self.hint = hint
+        text = message if line is None else "%s\n(line %d)" % (message, line)
+        super().__init__(text if hint is None else "%s\n%s" % (text, hint))
 
 
 class SignalAlignmentWarning(SignalFileWarning):
@@ -31,6 +35,24 @@ class SignalAlignmentWarning(SignalFileWarning):
     empty line) shifts every later signal. The values are read as the
     command reads them, shifted; the command prints the same words on
     standard error."""
+
+
+# What DataFrame.to_csv() writes first by default: an empty index name and
+# the column names 0 to 63.
+_FRAME_HEADER = re.compile(rb",?0(?:,[0-9]+){63}\r?\n")
+
+
+def _frame_hint(path):
+    """The fix when line 1 is a data frame's header (with its index
+    column), which the command cannot read as values."""
+    try:
+        with open(path, "rb") as f:
+            first = f.readline(4096)
+    except OSError:
+        return None
+    if _FRAME_HEADER.fullmatch(first) and first.strip(b",\r\n").split(b",") == [b"%d" % k for k in range(64)]:
+        return "line 1 holds a data frame's column names (and its row index): " + PANDAS_FIX
+    return None
 
 
 def _bound(name, value):
@@ -81,5 +103,5 @@ def read_signals(path, begin=None, end=None, threads=None):
         # The command's block names the path as given: bytes, shown escaped
         # where they are not UTF-8.
         text = message.decode("utf-8", "backslashreplace").rstrip("\n")
-        raise SignalFileError(text, os.fsdecode(path), line)
+        raise SignalFileError(text, os.fsdecode(path), line, _frame_hint(path) if line == 1 else None)
     return x, lines

@@ -206,3 +206,14 @@ def test_the_knowledge_commands_carry_the_same_class_warning(tmp_path):
     assert [(w["kind"], w["count"]) for w in entries] == [("same-class-always", 256)]
     assert "1 of its floats is NaN" in entries[0]["message"]
     assert inspect.stderr == read.stderr == "warning: %s\n" % entries[0]["message"]
+
+
+def test_a_data_frames_default_csv_is_refused_with_the_fix(tmp_path):
+    # DataFrame.to_csv(path): the column names after an empty index name, then each row's index.
+    signals = tmp_path / "frame.csv"
+    signals.write_text("," + ",".join(map(str, range(64))) + "\n"
+                       + "".join("%d,%s" % (i, row) for i, row in enumerate(text_of(ROWS[:5]).splitlines(True))))
+    done = subprocess.run([sys.executable, "-m", "ombrel.evaluate", KNOWLEDGE, str(signals)], capture_output=True,
+                          text=True)
+    assert done.returncode == 1 and len(done.stderr.splitlines()) == 1
+    assert re.search(r"frame.csv, line 1: .*to_csv\(path, index=False, header=False\)$", done.stderr.strip())

@@ -11,6 +11,7 @@ from typing import Any, NamedTuple, Optional, Union
 
 import numpy as np
 
+from ..file_paths import shown_path
 from ..knowledge.layout import CLASS_COUNT, KnowledgeError
 
 # A class may differ where the source's two best probabilities are this
@@ -55,7 +56,8 @@ def signal_file_error_line(e: Any) -> str:
     first = e.message.split("\n")[0].strip()
     first = first[len("Error: "):] if first.startswith("Error: ") else first
     where = ", line %d" % e.line if e.line is not None else ""
-    return "%s%s: %s" % (e.path, where, first.rstrip(" !"))
+    hint = "; " + e.hint if getattr(e, "hint", None) else ""
+    return "%s%s: %s%s" % (shown_path(e.path), where, first.rstrip(" !"), hint)
 
 
 def read_signals(path: Union[str, os.PathLike], warn: Optional[list[str]] = None
