@@ -217,3 +217,12 @@ def test_a_data_frames_default_csv_is_refused_with_the_fix(tmp_path):
                           text=True)
     assert done.returncode == 1 and len(done.stderr.splitlines()) == 1
     assert re.search(r"frame.csv, line 1: .*to_csv\(path, index=False, header=False\)$", done.stderr.strip())
+
+
+def test_inspect_names_a_stale_card_and_never_waits_on_a_fifo_card(tmp_path):
+    k = tmp_path / "k.bin"
+    k.write_bytes(open(KNOWLEDGE, "rb").read())
+    os.mkfifo(tmp_path / "k.card.json")
+    done = subprocess.run([sys.executable, "-m", "ombrel.knowledge", "inspect", str(k)], capture_output=True,
+                          text=True, timeout=30)
+    assert done.returncode == 0 and "k.card.json" in done.stderr and "FIFO" in done.stderr

@@ -113,10 +113,14 @@ def array_warnings(X, lines, runs):
 
 
 def knowledge_file_warnings(data: bytes, name) -> WarningList:
-    """The knowledge commands' warnings on a knowledge's bytes: those of
-    knowledge_warnings when the compiled engine is there and accepts it;
-    none otherwise (the refusal is reported on its own)."""
+    """The knowledge commands' warnings on a knowledge file's bytes: a
+    stale card beside it, and those of knowledge_warnings when the compiled
+    engine is there and accepts it (a refusal is reported on its own)."""
+    from ..knowledge.card import load_card
     found = WarningList()
+    problem = load_card(name, data)[1]
+    if problem:
+        found.add("stale-card", problem)
     try:
         from ..classifier import Classifier
         classifier = Classifier(np.frombuffer(data[:len(data) // 4 * 4], "<f4").astype(np.float32))

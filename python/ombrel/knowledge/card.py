@@ -29,6 +29,7 @@ from typing import Any, Optional, Union
 
 import numpy as np
 
+from ..file_paths import read_regular_bytes
 from .class_labels import LabelMap, check_labels, default_names
 from .layout import CLASS_COUNT, KnowledgeError
 
@@ -112,8 +113,8 @@ def load_card(knowledge_path: Path, data: bytes) -> tuple[Optional[Card], Option
     warning's text when a card is there but cannot be used)."""
     where = card_path(knowledge_path)
     try:
-        with open(where, encoding="utf-8") as f:
-            text = f.read()
+        # A FIFO or device in the card's place is refused, not waited on.
+        text = read_regular_bytes(where, "the card").decode("utf-8")
     except FileNotFoundError:
         return None, None
     except (OSError, UnicodeDecodeError) as e:
