@@ -7,23 +7,34 @@ For the benchmark file (`%.6f`) and each file of make_formats.py, runs the
 floor, the emulator on one thread and with its default settings in turn
 (and a baseline emulator on one thread, when given, for a before-and-after
 in the same run), RUNS times each (default 7), and prints a markdown table
-of the minimum wall times as ratios to the floor's and as MB/s.
+of the minimum wall times as ratios to the floor's and as MB/s. The
+minimum CPU time (user and system) of the one-thread runs gives a second
+ratio that another load on the machine disturbs less than the wall time.
 """
 import os
+import resource
 import sys
 
 from make_formats import FORMATS
 from measure import run
 
 
+def cpu_seconds():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def best_times(commands, runs):
-    """Minimum wall time of each (command, threads), the commands taking turns."""
-    times = [[] for _ in commands]
+    """Minimum wall time and minimum CPU time (user + system) of each
+    (command, threads), the commands taking turns."""
+    wall, cpu = [[] for _ in commands], [[] for _ in commands]
     run(commands[0][0])  # page cache
     for _ in range(runs):
         for i, (command, threads) in enumerate(commands):
-            times[i].append(run(command, threads))
-    return [min(t) for t in times]
+            before = cpu_seconds()
+            wall[i].append(run(command, threads))
+            cpu[i].append(cpu_seconds() - before)
+    return [min(t) for t in wall], [min(t) for t in cpu]
 
 
 def main():
@@ -36,11 +47,12 @@ def main():
     files += [(title, os.path.join(data, "formats", name)) for name, (title, _) in FORMATS.items()]
     threads = len(os.sched_getaffinity(0))
 
-    heading = "| file | MB | floor | one thread / floor | default / floor | one thread | default |"
+    heading = ("| file | MB | floor | one thread / floor | default / floor | one thread | default |"
+               " one thread / floor, CPU time |")
     if baseline:
-        heading += " baseline one thread / floor |"
-    print("Minimum wall time of %d runs each, taking turns; default settings: %d threads; load average %.1f"
-          " at the start (other work on the machine slows the runs unevenly)." % (runs, threads, os.getloadavg()[0]))
+        heading += " baseline one thread / floor | baseline, CPU time |"
+    print("Minimum of %d runs each, taking turns; default settings: %d threads; load average %.1f at the start"
+          " (other work on the machine slows the runs unevenly)." % (runs, threads, os.getloadavg()[0]))
     if baseline:
         print("Baseline: %s, on one thread." % baseline)
     print()
@@ -51,12 +63,13 @@ def main():
         commands = [([os.path.join(build, "bench", "parse_floor"), path], None), (classify, "1"), (classify, None)]
         if baseline:
             commands.append(([baseline] + classify[1:], "1"))
-        best = best_times(commands, runs)
+        best, cpu = best_times(commands, runs)
         mb = os.path.getsize(path) / 1e6
-        row = "| %s | %.0f | %.3f s (%.0f MB/s) | %.2f | %.2f | %.0f MB/s | %.0f MB/s |" % (
-            title, mb, best[0], mb / best[0], best[1] / best[0], best[2] / best[0], mb / best[1], mb / best[2])
+        row = "| %s | %.0f | %.3f s (%.0f MB/s) | %.2f | %.2f | %.0f MB/s | %.0f MB/s | %.2f |" % (
+            title, mb, best[0], mb / best[0], best[1] / best[0], best[2] / best[0], mb / best[1], mb / best[2],
+            cpu[1] / cpu[0])
         if baseline:
-            row += " %.2f |" % (best[3] / best[0])
+            row += " %.2f | %.2f |" % (best[3] / best[0], cpu[3] / cpu[0])
         print(row, flush=True)
 
 

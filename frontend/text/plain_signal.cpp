@@ -74,37 +74,64 @@ const char* read_plain_value(const char* p, const char* limit, float* value) noe
     return p + (end - copy);
 }
 
+namespace {
+
+// The values of a line from *slot on, each with its separator, from p.
+// Plain values only (ANY_DECIMAL false): returns the start of the first
+// value that is not plain, *slot at its slot, or past the last separator
+// with *slot 64. With ANY_DECIMAL, the decimal path takes what the plain
+// path does not (after a long text, first: the next is likely written
+// alike). nullptr when the line cannot be read here.
+template <bool ANY_DECIMAL>
+const char* read_values(const char* p, const char* limit, float* values, int* slot) noexcept
+{
+    bool plain = !ANY_DECIMAL;
+    for (; *slot < SIGNAL_LINE_VALUES; ++*slot) {
+        const int i = *slot;
+        // Before the first value any white space, as the scan skips it; later
+        // a line feed would put the signal on two lines.
+        while (p < limit && (i == 0 || *p != '\n') && is_number_space(static_cast<unsigned char>(*p))) {
+            ++p;
+        }
+        if (p == limit) {
+            return nullptr;
+        }
+        const char* const start = p;
+        const char* end = nullptr;
+        if (plain) {
+            end = limit - p >= VALUE_SPAN ? plain_value(p, &values[i]) : read_plain_value(p, limit, &values[i]);
+        }
+        if (ANY_DECIMAL && end == nullptr) {
+            const bool sign = *start == '+' || *start == '-';
+            end = scan_decimal(start + sign, limit, *start == '-', &values[i]);
+        }
+        if (end == nullptr) {
+            return ANY_DECIMAL ? nullptr : start;
+        }
+        if (ANY_DECIMAL) {
+            plain = end - start <= PLAIN_LIKELY_LENGTH;
+        }
+        if (*end == '\n' && i + 1 < SIGNAL_LINE_VALUES) {
+            return nullptr;
+        }
+        p = end + 1; // the separator, whatever it is
+    }
+    return p;
+}
+
+} // namespace
+
 bool read_plain_signal(SignalStream* s, float* values, bool* line_feed_last) noexcept
 {
     signal_stream_look_ahead(s);
     const SignalSpan span = signal_stream_span(s);
-    const char* p = span.begin;
-    const char* const limit = span.end;
-    bool plain = true;
-    for (int slot = 0; slot < SIGNAL_LINE_VALUES; ++slot) {
-        // Before the first value any white space, as the scan skips it; later
-        // a line feed would put the signal on two lines.
-        while (p < limit && (slot == 0 || *p != '\n') && is_number_space(static_cast<unsigned char>(*p))) {
-            ++p;
-        }
-        if (p == limit) {
-            return false;
-        }
-        // Longer digits or an exponent go to the scan's decimal path; after
-        // a long text the next is likely written alike, and goes there first.
-        const char* const start = p;
-        if (plain) {
-            p = limit - p >= VALUE_SPAN ? plain_value(p, &values[slot]) : read_plain_value(p, limit, &values[slot]);
-        }
-        if (!plain || p == nullptr) {
-            const bool sign = *start == '+' || *start == '-';
-            p = scan_decimal(start + sign, limit, *start == '-', &values[slot]);
-        }
-        plain = p - start <= PLAIN_LIKELY_LENGTH;
-        if (p == nullptr || (*p == '\n' && slot + 1 < SIGNAL_LINE_VALUES)) {
-            return false;
-        }
-        ++p; // the separator, whatever it is
+    int slot = 0;
+    const char* p = read_values<false>(span.begin, span.end, values, &slot);
+    if (p != nullptr && slot < SIGNAL_LINE_VALUES) {
+        p = read_values<true>(p, span.end, values, &slot);
+    }
+    if (p == nullptr) {
+        return false;
     }
     *line_feed_last = p[-1] == '\n';
     signal_stream_consume_to(s, p);
