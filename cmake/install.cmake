@@ -34,8 +34,9 @@ if(TARGET ombrel_emulator AND NOT WIN32 AND Python3_EXECUTABLE)
   set(OMBREL_MAN_SEE_ALSO "The pages this one names (`knowledge-format.md`, `python.md`, \
 `performance.md` and the others) are installed in `share/doc/ombrel/docs/` under the \
 installation prefix: `/usr/share/doc/ombrel/docs/` from the .deb. \
-**ombrel-evaluate**(1) and **ombrel-knowledge**(1): the same classification from Python, \
-evaluating labelled signals, and writing, reading and inspecting knowledge files.")
+**ombrel-evaluate**(1), **ombrel-knowledge**(1) and **ombrel-device**(1): the same \
+classification from Python, evaluating labelled signals, writing, reading and inspecting \
+knowledge files, and validating a board.")
   set(OMBREL_MAN_PAGE ${CMAKE_BINARY_DIR}/man/ombrel_emulator.1.gz)
   add_custom_command(
     OUTPUT ${OMBREL_MAN_PAGE}

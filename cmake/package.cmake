@@ -24,7 +24,8 @@ a small network loaded from a knowledge file; the emulator runs it on a
 desktop and prints the same report as a device. The Python package ombrel
 classifies numpy arrays with the same library, evaluates knowledges on
 labelled signals and writes, inspects and imports knowledge files
-(commands ombrel-evaluate and ombrel-knowledge). Licence: Apache-2.0.")
+(commands ombrel-evaluate, ombrel-knowledge and ombrel-device). Licence:
+Apache-2.0.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
