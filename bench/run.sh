@@ -53,8 +53,10 @@ google_benchmark float_elementary_benchmark "$data/float_elementary.json"
 
 google_benchmark number_text_benchmark "$data/number_text.json"
 "$python" bench/benchmark_table.py "$data/number_text.json" "path (time per value)" \
-  'general=lexer and converter' 'short_decimal=short-decimal path, then the lexer' \
-  'plain_lines=plain-line reader, then the above' \
+  'general=lexer and converter' 'short_decimal=decimal path, then the lexer' \
+  'plain_lines=line reader, then the above' \
+  'long_general=`%.18e`: lexer and converter' 'long_decimal=`%.18e`: decimal path, then the lexer' \
+  'long_lines=`%.18e`: line reader, then the above' \
   | tee /dev/stderr | "$python" tools/write_doc_table.py "$page" "bench/run.sh number_text"
 
 "$python" bench/measure_formats.py build/release "$data" "${RUNS:-7}" ${OMBREL_BENCH_BASELINE:+"$OMBREL_BENCH_BASELINE"} \
