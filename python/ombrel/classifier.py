@@ -88,7 +88,7 @@ def _read(knowledge) -> tuple[bytes, str, Optional[Card]]:
         data = _read_regular_file(knowledge, source)
         card, problem = load_card(knowledge, data)
         if problem:
-            warnings.warn(StaleCardWarning(ReportWarning("stale-card", problem)), stacklevel=4)
+            warnings.warn(StaleCardWarning(ReportWarning("stale-card", problem)), stacklevel=3)
         return data, source, card
     array = np.asarray(knowledge)
     if array.dtype != np.float32 or array.ndim != 1:

@@ -29,7 +29,7 @@ from typing import Any, Optional, Union
 
 import numpy as np
 
-from ..file_paths import read_regular_bytes
+from ..file_paths import read_regular_bytes, shown_path
 from .class_labels import LabelMap, check_labels, default_names
 from .layout import CLASS_COUNT, KnowledgeError
 
@@ -118,15 +118,15 @@ def load_card(knowledge_path: Path, data: bytes) -> tuple[Optional[Card], Option
     except FileNotFoundError:
         return None, None
     except (OSError, UnicodeDecodeError) as e:
-        return None, "%s: cannot read the knowledge's card (%s); it is ignored" % (where, e)
+        return None, "%s: cannot read the knowledge's card (%s); it is ignored" % (shown_path(where), e)
     try:
-        card = Card.from_json(text, where)
+        card = Card.from_json(text, shown_path(where))
     except KnowledgeError as e:
         return None, "%s; it is ignored" % e
     if card.knowledge_sha256 != sha256(data):
         return None, ("%s is a stale card: it describes another knowledge than %s (its SHA-256 "
                       "differs), so its labels and names are ignored; import the model again to "
-                      "write a current card, or delete it" % (where, os.fsdecode(knowledge_path)))
+                      "write a current card, or delete it" % (shown_path(where), shown_path(knowledge_path)))
     return card, None
 
 
