@@ -124,3 +124,18 @@ def test_ctrl_c_stops_the_call_from_inside_and_leaves_no_thread(what, tmp_path):
         if inside == "True":
             return
     pytest.fail("the interrupt never came out of the call")
+
+
+def test_dask_tasks_take_one_thread_unless_told(monkeypatch, rows):
+    import dask.array as da
+    import ombrel.dask
+
+    seen = []
+    classify = ombrel.Classifier._classify
+    monkeypatch.setattr(ombrel.Classifier, "_classify",
+                        lambda self, X, threads: seen.append(threads) or classify(self, X, threads))
+    X = da.from_array(rows[:1000], chunks=(250, 64))
+    ombrel.dask.predict(X, KNOWLEDGE).compute(scheduler="synchronous")
+    ombrel.dask.predict_proba(X, ombrel.Classifier(KNOWLEDGE, threads=3), threads=None).compute(
+        scheduler="synchronous")
+    assert seen == [1] * 4 + [3] * 4
