@@ -31,10 +31,13 @@ bool same_file(std::FILE* a, std::FILE* b) noexcept
 
 // The line feeds in the stream's next `size` bytes.
 LineCountOutcome count_stream(std::FILE* file, std::uint64_t size, char* block, std::size_t block_size,
-                              std::int64_t* count) noexcept
+                              std::int64_t* count, const std::atomic<bool>* stop) noexcept
 {
     std::uint64_t left = size;
     while (left > 0) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+            return LineCountOutcome::STOPPED;
+        }
         const std::size_t want = left < block_size ? static_cast<std::size_t>(left) : block_size;
         const std::size_t got = std::fread(block, 1, want, file);
         *count += count_line_feeds_in(block, got);
@@ -64,15 +67,17 @@ std::int64_t count_line_feeds_in(const char* data, std::size_t size) noexcept
     return count;
 }
 
-LineCountOutcome count_stream_line_feeds(std::FILE* file, std::uint64_t size, std::int64_t* count) noexcept
+LineCountOutcome count_stream_line_feeds(std::FILE* file, std::uint64_t size, std::int64_t* count,
+                                         const std::atomic<bool>* stop) noexcept
 {
     const std::unique_ptr<char, void (*)(void*)> large(static_cast<char*>(std::malloc(COUNT_BLOCK)), std::free);
     char small[SMALL_BLOCK];
-    return large ? count_stream(file, size, large.get(), COUNT_BLOCK, count)
-                 : count_stream(file, size, small, SMALL_BLOCK, count);
+    return large ? count_stream(file, size, large.get(), COUNT_BLOCK, count, stop)
+                 : count_stream(file, size, small, SMALL_BLOCK, count, stop);
 }
 
-LineCount count_file_line_feeds(const char* path, std::FILE* opened, std::uint64_t size) noexcept
+LineCount count_file_line_feeds(const char* path, std::FILE* opened, std::uint64_t size,
+                                const std::atomic<bool>* stop) noexcept
 {
     std::FILE* file = open_regular_file(path);
     if (file == nullptr || !same_file(file, opened)) {
@@ -82,7 +87,7 @@ LineCount count_file_line_feeds(const char* path, std::FILE* opened, std::uint64
         return {LineCountOutcome::NOT_OPENED, 0};
     }
     std::int64_t count = 0;
-    const LineCountOutcome outcome = count_stream_line_feeds(file, size, &count);
+    const LineCountOutcome outcome = count_stream_line_feeds(file, size, &count, stop);
     std::fclose(file);
     return {outcome, outcome != LineCountOutcome::COUNTED ? 0 : count > INT32_MAX ? INT32_MAX : count};
 }

@@ -39,6 +39,9 @@ SignalFileOutcome read_lines(SignalStream* stream, LineTally* tally, const Seque
         if (line >= setup.begin && !deliver_signal(setup.delivery, line, signal, line == setup.end)) {
             return failed(SignalFileStatus::SINK_STOPPED, 0);
         }
+        if ((line & 4095) == 0 && setup.stop != nullptr && setup.stop->load(std::memory_order_relaxed)) {
+            return failed(SignalFileStatus::SINK_STOPPED, 0);
+        }
     }
     return failed(SignalFileStatus::COMPLETE, 0);
 }

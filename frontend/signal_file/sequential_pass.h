@@ -13,6 +13,7 @@ struct SequentialPassSetup {
     std::int64_t begin;       // the window
     std::int64_t end;
     SignalDelivery delivery;
+    const std::atomic<bool>* stop = nullptr; // or SignalFile::stop
 };
 
 // Reads signals first_line to end. The outcome's misaligned line counts from

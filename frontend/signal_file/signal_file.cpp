@@ -22,7 +22,7 @@ SignalFileOutcome outcome_of(SignalFileStatus status, std::int64_t line = 0) noe
 // read). COMPLETE, or why not.
 SignalFileOutcome count_lines(SignalFile* f, std::uint64_t size) noexcept
 {
-    const LineCount counted = count_file_line_feeds(f->path, f->file, size);
+    const LineCount counted = count_file_line_feeds(f->path, f->file, size, f->stop);
     switch (counted.outcome) {
     case LineCountOutcome::COUNTED:
         f->line_count = counted.line_feeds;
@@ -31,6 +31,8 @@ SignalFileOutcome count_lines(SignalFile* f, std::uint64_t size) noexcept
         return outcome_of(SignalFileStatus::NOT_OPENED);
     case LineCountOutcome::SHRANK:
         return outcome_of(SignalFileStatus::RUN_OUT);
+    case LineCountOutcome::STOPPED:
+        return outcome_of(SignalFileStatus::SINK_STOPPED);
     case LineCountOutcome::READ_FAILED:
         break;
     }
@@ -84,7 +86,7 @@ bool read_threaded(SignalFile* f, const SignalReadSettings& settings, SignalSink
                    SignalFileOutcome* outcome, bool* started) noexcept
 {
     const ThreadedPassSetup setup{f->file, f->size, settings.knowledge, settings.float_count, f->begin,
-                                  f->end,  settings.threads, settings.block_bytes, sink};
+                                  f->end,  settings.threads, settings.block_bytes, sink, f->stop};
     const ThreadedPassResult pass = threaded_pass(setup);
     *started = pass.outcome != ThreadedOutcome::NOT_STARTED;
     if (!*started) {
@@ -116,7 +118,7 @@ bool read_threaded(SignalFile* f, const SignalReadSettings& settings, SignalSink
 SignalFileOutcome read_window(SignalFile* f, const SignalReadSettings& settings, SignalSink sink,
                               ClassifierContext* context) noexcept
 {
-    SequentialPassSetup rest{f->file, f->size, 1, f->begin, f->end, {sink, context}};
+    SequentialPassSetup rest{f->file, f->size, 1, f->begin, f->end, {sink, context}, f->stop};
     bool started = false;
     if (settings.threads > 1 && f->size != 0) {
         // The path must still name the file read, as for a count on its own stream.
@@ -176,7 +178,7 @@ bool tail_unterminated(std::FILE* file, std::uint64_t size) noexcept
 
 SignalFileOutcome signal_file_open(SignalFile* f, const char* path) noexcept
 {
-    *f = SignalFile{nullptr, path, 0, -1, 1, 0, false};
+    *f = SignalFile{nullptr, path, 0, -1, 1, 0, false, nullptr};
     f->file = open_input_file(path, &f->size);
     if (f->file == nullptr) {
         return outcome_of(SignalFileStatus::NOT_OPENED);

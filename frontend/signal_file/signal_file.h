@@ -16,6 +16,7 @@
 
 #include "classifier.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -34,7 +35,7 @@ enum class SignalFileStatus : std::uint8_t {
     RUN_OUT,            // the file ended inside the signal of failing_line, or (0) before its size at the open
     SCAN_FAILURE,       // a value of failing_line's signal does not convert
     READ_ERROR,         // the file could not be read: in failing_line's signal, or (0) counting the lines
-    SINK_STOPPED,       // the sink returned false
+    SINK_STOPPED,       // the sink returned false, or the caller's stop flag was set
 };
 
 struct SignalFileOutcome {
@@ -61,6 +62,11 @@ struct SignalFile {
     // The bytes after the last line feed hold more than white space: a last
     // line that is not a line and is never classified. Set by the open.
     bool unterminated_tail;
+    // Null from the open. A caller that sets it to a flag of its own may
+    // stop the settling and the read from another thread by setting the
+    // flag: they then end with SINK_STOPPED within a block of the line
+    // count (256 KiB), a block of the threaded pass or 4,096 lines.
+    const std::atomic<bool>* stop;
 };
 
 // One signal of the window. With a knowledge, `probabilities` (CLASS_COUNT)

@@ -93,9 +93,11 @@ ThreadedOutcome count_whole_file(const ThreadedPassSetup& setup, const BlockCutt
         if (!seek_file_to(setup.file, cutter.position)) {
             return ThreadedOutcome::COUNT_UNREADABLE;
         }
-        switch (count_stream_line_feeds(setup.file, setup.size - counted, &count)) {
+        switch (count_stream_line_feeds(setup.file, setup.size - counted, &count, setup.stop)) {
         case LineCountOutcome::COUNTED:
             break;
+        case LineCountOutcome::STOPPED:
+            return ThreadedOutcome::SINK_STOPPED;
         case LineCountOutcome::SHRANK:
             return ThreadedOutcome::COUNT_SHRANK;
         case LineCountOutcome::NOT_OPENED:
@@ -120,6 +122,9 @@ bool cut_and_hand_over(Pass* pass, BlockCutter* cutter, HeldRecord* held, Thread
             return true;
         }
         const Block& block = wait_for(pass, used++);
+        if (setup.stop != nullptr && setup.stop->load(std::memory_order_relaxed)) {
+            return false;
+        }
         if (!hand_over_block(block, setup.begin, setup.end, setup.knowledge != nullptr, held, setup.sink)) {
             return false;
         }

@@ -36,12 +36,13 @@ struct ThreadedPassSetup {
     int threads;              // 2 to SIGNAL_FILE_MAX_THREADS
     std::size_t block_bytes;  // >= 1
     SignalSink sink;
+    const std::atomic<bool>* stop = nullptr; // or SignalFile::stop: looked at between blocks
 };
 
 enum class ThreadedOutcome : std::uint8_t {
     COMPLETE,     // every record of the window handed over, the last marked so
     RESUME,       // the sequential pass goes on at next_signal, resume_offset
-    SINK_STOPPED, // the sink returned false
+    SINK_STOPPED, // the sink returned false, or the stop flag was set
     NOT_STARTED,  // no memory or no thread: nothing read or handed over, sink.start not called
     // Counting a whole file's lines: the file could not be read, or ended
     // before its size. The records before are handed over, none as the last.

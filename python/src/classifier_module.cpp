@@ -17,14 +17,17 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace py = pybind11;
@@ -204,18 +207,12 @@ struct Collected {
     std::vector<std::int64_t> lines;
     ReaderFindings findings{};
     bool out_of_memory = false;
-    SignalCheck check;
+    std::atomic<bool> stop{false}; // the read's stop flag (SignalFile::stop)
 };
-
-// Records between two looks at the clock for a signal.
-constexpr std::size_t RECORDS_PER_CHECK = 4096;
 
 bool collect(void* context, const SignalRecord& record) noexcept
 {
     auto* collected = static_cast<Collected*>(context);
-    if (collected->lines.size() % RECORDS_PER_CHECK == 0 && collected->check.due()) {
-        return false;
-    }
     reader_findings_take(&collected->findings, record);
     try {
         collected->values.insert(collected->values.end(), record.values, record.values + INPUT_LENGTH);
@@ -286,6 +283,7 @@ SignalFileOutcome read_through_component(const char* path, const SignalWindowSte
 {
     SignalFile file;
     SignalFileOutcome outcome = signal_file_open(&file, path);
+    file.stop = &collected->stop;
     if (outcome.status == SignalFileStatus::COMPLETE) {
         outcome = signal_file_settle(&file, steps, step_count);
     }
@@ -301,6 +299,29 @@ SignalFileOutcome read_through_component(const char* path, const SignalWindowSte
     }
     signal_file_close(&file);
     return outcome;
+}
+
+// read_through_component on a thread of its own while the calling thread
+// looks for a signal every 20 ms; once a handler raised, the read is told to
+// stop (within a block) and waited for. Without a thread to be had, the read
+// runs on the calling thread, not to be interrupted. True when interrupted.
+bool read_interruptibly(const char* path, const SignalWindowStep* steps, int step_count, int threads,
+                        Collected* collected, SignalFileOutcome* outcome) noexcept
+{
+    SignalCheck check;
+    try {
+        auto reading = std::async(std::launch::async, read_through_component, path, steps, step_count, threads,
+                                  collected);
+        while (reading.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+            if (check.due()) {
+                collected->stop.store(true, std::memory_order_relaxed);
+            }
+        }
+        *outcome = reading.get();
+    } catch (const std::system_error&) {
+        *outcome = read_through_component(path, steps, step_count, threads, collected);
+    }
+    return check.raised;
 }
 
 // Reads the signals of lines begin to end (counted from 1) as the command's
@@ -330,11 +351,12 @@ py::tuple read_signals(const py::bytes& path_bytes, std::optional<std::int64_t> 
     }
     Collected collected;
     SignalFileOutcome outcome{};
+    bool interrupted = false;
     {
         py::gil_scoped_release unlocked;
-        outcome = read_through_component(path.c_str(), steps, step_count, threads, &collected);
+        interrupted = read_interruptibly(path.c_str(), steps, step_count, threads, &collected, &outcome);
     }
-    if (collected.check.raised) {
+    if (interrupted) {
         throw py::error_already_set();
     }
     if (collected.out_of_memory) {

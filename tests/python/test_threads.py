@@ -79,13 +79,14 @@ CHILD = textwrap.dedent("""
     import os, signal, sys, threading, time
     import numpy as np
     import ombrel
-    knowledge, signals = sys.argv[1:]
+    knowledge, signals, threads, end = sys.argv[1:]
     if signals == "-":
         clf = ombrel.Classifier(knowledge, threads=2)
         X = np.random.default_rng(1).normal(0, 3, (1_000_000, 64)).astype(np.float32)
         call, name = (lambda: clf.predict_proba(X)), "classify"
     else:
-        call, name = (lambda: ombrel.read_signals(signals, threads=2)), "read_signals"
+        end = int(end) if end != "-" else None
+        call, name = (lambda: ombrel.read_signals(signals, end=end, threads=int(threads))), "read_signals"
     running = [False]
     def hook(frame, event, function):
         if event.startswith("c_") and getattr(function, "__name__", None) == name:
@@ -107,8 +108,8 @@ CHILD = textwrap.dedent("""
 
 
 @pytest.mark.skipif(not sys.platform.startswith("linux"), reason="counts threads in /proc")
-@pytest.mark.parametrize("what", ["classify", "read"])
-def test_ctrl_c_stops_the_call_from_inside_and_leaves_no_thread(what, tmp_path):
+@pytest.mark.parametrize("what, threads, end", [("classify", 2, "-"), ("read", 2, "-"), ("read", 1, "299000")])
+def test_ctrl_c_stops_the_call_from_inside_and_leaves_no_thread(what, threads, end, tmp_path):
     signals = "-"
     if what == "read":
         signals = str(tmp_path / "signals.txt")
@@ -116,8 +117,8 @@ def test_ctrl_c_stops_the_call_from_inside_and_leaves_no_thread(what, tmp_path):
         with open(signals, "w") as f:
             f.write(line * 300_000)
     for attempt in range(5):
-        done = subprocess.run([sys.executable, "-c", CHILD, KNOWLEDGE, signals], capture_output=True,
-                              text=True, timeout=30)
+        done = subprocess.run([sys.executable, "-c", CHILD, KNOWLEDGE, signals, str(threads), end],
+                              capture_output=True, text=True, timeout=30)
         assert done.returncode == 0, done.stderr
         inside, threads_left = done.stdout.split()
         assert threads_left == "0"

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <random>
 #include <cerrno>
@@ -414,6 +415,58 @@ TEST(SignalFile, LinesAppendedAfterTheOpenAreNeverRead)
     for (std::size_t block : {1u, 1u << 16}) {
         std::ofstream(file.path, std::ios::binary) << text;
         expect_same(one, read_file(file, 2, block, append), "appended");
+    }
+}
+
+// Takes records until it has `before_stop`, then sets the stop flag as
+// another thread would and goes on taking them.
+struct StoppingSink {
+    std::atomic<bool>* stop;
+    std::size_t before_stop;
+    std::size_t taken = 0;
+};
+
+bool take_then_stop(void* sink, const SignalRecord&) noexcept
+{
+    auto* s = static_cast<StoppingSink*>(sink);
+    if (++s->taken == s->before_stop) {
+        s->stop->store(true);
+    }
+    return true;
+}
+
+TEST(SignalFile, AStopFlagEndsTheCountAndTheReadEarly)
+{
+    const TextFile file(aligned(12000));
+    std::atomic<bool> stop{true};
+    SignalFile f;
+    ASSERT_EQ(signal_file_open(&f, file.path.c_str()).status, SignalFileStatus::COMPLETE);
+    f.stop = &stop;
+    const SignalWindowStep end{true, 11000};
+    EXPECT_EQ(signal_file_settle(&f, &end, 1).status, SignalFileStatus::SINK_STOPPED);
+    signal_file_close(&f);
+    // One thread counts a whole file's lines first.
+    StoppingSink none{&stop, 0};
+    ASSERT_EQ(signal_file_open(&f, file.path.c_str()).status, SignalFileStatus::COMPLETE);
+    f.stop = &stop;
+    ASSERT_EQ(signal_file_settle(&f, nullptr, 0).status, SignalFileStatus::COMPLETE);
+    const SignalReadSettings one_thread{knowledge().data(), static_cast<std::int32_t>(knowledge().size()), 1, 1 << 16};
+    EXPECT_EQ(signal_file_read(&f, one_thread, {take_then_stop, &none}).status, SignalFileStatus::SINK_STOPPED);
+    EXPECT_EQ(none.taken, 0u);
+    signal_file_close(&f);
+    // Set during the read: one thread looks every 4,096 lines, threads
+    // between blocks (of about 250 lines here, two per worker in flight).
+    for (const auto& [threads, bound] : {std::pair{1, 100u + 4096u}, std::pair{2, 100u + 2000u}}) {
+        stop = false;
+        StoppingSink sink{&stop, 100};
+        ASSERT_EQ(signal_file_open(&f, file.path.c_str()).status, SignalFileStatus::COMPLETE);
+        f.stop = &stop;
+        ASSERT_EQ(signal_file_settle(&f, nullptr, 0).status, SignalFileStatus::COMPLETE);
+        const SignalReadSettings settings{nullptr, 0, threads, 1 << 16};
+        EXPECT_EQ(signal_file_read(&f, settings, {take_then_stop, &sink}).status, SignalFileStatus::SINK_STOPPED);
+        EXPECT_GE(sink.taken, 100u);
+        EXPECT_LE(sink.taken, bound) << threads << " threads";
+        signal_file_close(&f);
     }
 }
 
