@@ -60,11 +60,15 @@ def read_regular_bytes(path, what="input") -> bytes:
             os.close(fd)
 
 
-def _new_file_mode():
-    # What open() would give a new file: 0666 less the process's umask.
-    mask = os.umask(0)
-    os.umask(mask)
-    return 0o666 & ~mask
+def _file_mode(path):
+    """What open() would leave: an existing file's own mode, or for a new
+    one 0666 less the process's umask."""
+    try:
+        return stat.S_IMODE(os.stat(path).st_mode)
+    except OSError:
+        mask = os.umask(0)
+        os.umask(mask)
+        return 0o666 & ~mask
 
 
 @contextlib.contextmanager
@@ -104,7 +108,7 @@ def replacing(path, mode="wb", **text):
                 yield f
                 f.flush()
                 os.fsync(f.fileno())
-            os.chmod(temporary, _new_file_mode())
+            os.chmod(temporary, _file_mode(path))
             os.replace(temporary, path)
         except BaseException:
             with contextlib.suppress(OSError):
@@ -150,7 +154,7 @@ def write_pair_whole(first_path, first: bytes, second_path, second: bytes):
                     f.write(data)
                     f.flush()
                     os.fsync(f.fileno())
-                os.chmod(temporary, _new_file_mode())
+                os.chmod(temporary, _file_mode(path))
         for temporary, path in staged:
             with _named(path):
                 os.replace(temporary, path)

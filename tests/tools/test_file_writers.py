@@ -220,3 +220,19 @@ def test_an_accepted_name_compiles_beside_every_header(tmp_path, name):
                                    "-I", lib, "-I", str(tmp_path), *extra, str(tmp_path / "use.c")],
                                   capture_output=True, text=True)
         assert compiled.returncode == 0, (compiler, name, compiled.stderr[:2000])
+
+
+def test_a_replaced_file_keeps_its_mode_and_a_new_one_follows_the_umask(tmp_path):
+    from ombrel.file_paths import write_bytes_whole
+    old = tmp_path / "old.bin"
+    old.write_bytes(b"old")
+    old.chmod(0o640)
+    write_bytes_whole(old, b"new")
+    mask = os.umask(0o027)
+    try:
+        write_bytes_whole(tmp_path / "new.bin", b"new")
+    finally:
+        os.umask(mask)
+    assert old.read_bytes() == b"new" and (old.stat().st_mode & 0o777) == 0o640
+    assert ((tmp_path / "new.bin").stat().st_mode & 0o777) == 0o640
+    assert sorted(os.listdir(tmp_path)) == ["new.bin", "old.bin"]
