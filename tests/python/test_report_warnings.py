@@ -152,6 +152,8 @@ def test_evaluate_carries_each_kind_everywhere(tmp_path, kind):
     strict = subprocess.run([sys.executable, "-m", "ombrel.evaluate", *words, "--strict"],
                             capture_output=True, text=True)
     assert (done.returncode, strict.returncode) == (0, 1), done.stderr
+    assert strict.stderr == done.stderr + "error: --strict: the report carries %d warning%s\n" % (
+        len(done.stderr.splitlines()), "" if len(done.stderr.splitlines()) == 1 else "s")
     entries = [w for w in json.loads((tmp_path / "r.json").read_text())["warnings"] if w["kind"] == kind]
     assert len(entries) == 1, done.stderr
     if line is not None:

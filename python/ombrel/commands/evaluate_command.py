@@ -243,7 +243,11 @@ def main(argv=None):
         (args.plot, lambda path: _write_plot(result, class_ids, probabilities, labels, found, path)),
         (args.html, lambda path: _write_html(path, X, runs, labels, lines, args.signals, names,
                                              command_line(argv), found))])
-    return 1 if status or (args.strict and len(found)) else 0
+    if status == 0 and args.strict and len(found):
+        print("error: --strict: the report carries %d warning%s" % (len(found), "" if len(found) == 1 else "s"),
+              file=sys.stderr)
+        return 1
+    return status
 
 
 def write_table(text):
