@@ -146,7 +146,7 @@ def test_the_engine_loads_bytes_as_the_layout_says(units, stored, length, seed):
     if n is None:
         assert loaded is None
         return
-    whole = min(length // 4, knowledge.float_count(n))
+    whole = min(len(data) // 4, knowledge.float_count(n))
     expected = np.zeros(knowledge.float_count(n), "<f4")
     expected[:whole] = np.frombuffer(data, "<f4", count=whole)
     np.testing.assert_array_equal(bits(loaded), bits(expected))
