@@ -165,6 +165,12 @@ for name in n0 n11 n23; do
     "$device/startup.c" "$device/semihosting.c" build/cortex-m4/library/libombrel_classifier.a -lm \
     -o "$out/validate_$name.elf"
 done
+# No dynamic memory: nothing of the C library's allocator is linked.
+if arm-none-eabi-nm "$out"/validate_n0.elf build/cortex-m4/examples/device/validate/validate.elf |
+   grep -E ' (malloc|_malloc_r|_sbrk|_sbrk_r|free)$'; then
+  echo "error: the validation firmware links an allocator" >&2
+  status=1
+fi
 # The port template compiles once its UART is filled in.
 # shellcheck disable=SC2086
 arm-none-eabi-gcc $cpu_flags -O2 $warnings -DUART_CONFIGURED -I"$validate" \
