@@ -126,12 +126,12 @@ class Proxy:
 @pytest.fixture
 def board():
     """QEMU running the EMG firmware, with a monitor on a local socket."""
-    from ombrel.device.link import Qemu, free_port
-    monitor = free_port()
-    extra = ["-chardev", "socket,id=monitor,host=127.0.0.1,port=%d,server=on,wait=off" % monitor,
-             "-mon", "chardev=monitor,mode=readline"]
-    with Qemu(FIRMWARE, extra) as qemu:
-        yield qemu, monitor
+    from ombrel.device.link import Qemu
+    def monitor(ports):
+        return ["-chardev", "socket,id=monitor,host=127.0.0.1,port=%d,server=on,wait=off" % ports[0],
+                "-mon", "chardev=monitor,mode=readline"]
+    with Qemu(FIRMWARE, monitor, spare_ports=1) as qemu:
+        yield qemu, qemu.spare_ports[0]
 
 
 FAULTS = {

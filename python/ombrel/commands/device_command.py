@@ -37,14 +37,17 @@ def parser():
     return p
 
 
-def _expected(args):
-    """What the desktop library gives, or SystemExit with the error."""
+def _expected(args, found):
+    """What the desktop library gives, or SystemExit with the error; the
+    signal file's warnings go to found."""
     import ombrel
     from ombrel._engine import engine
+    from ombrel.checks.run_warnings import read_with_warnings
     from ombrel.device.validation import expected
     try:
         classifier = ombrel.Classifier(args.knowledge)
-        signals, lines = ombrel.read_signals(args.signals, args.begin, args.end)
+        signals, lines = read_with_warnings(ombrel.read_signals, args.signals, found, begin=args.begin,
+                                            end=args.end)
     except (OSError, ombrel.KnowledgeError, ombrel.SignalFileError) as error:
         raise SystemExit("error: %s" % error) from None
     if len(lines) == 0:
@@ -73,15 +76,19 @@ def _write(path, writer, report):
 def validate(args):
     from ombrel.device import page, report as reports, validation
     from ombrel.device.protocol import DeviceFault
-    e = _expected(args)
+    from ombrel.report_warnings import WarningList
+    found = WarningList()
+    e = _expected(args, found)
     with contextlib.ExitStack() as stack:
         try:
             port = stack.enter_context(_board(args, stack))
         except DeviceFault as fault:
             raise SystemExit("error: %s" % fault) from None
         outcome = validation.run(port, e, args.timeout)
-    report = reports.as_json(outcome, os.fsdecode(args.signals), args.clock_hz)
+    report = dict(reports.as_json(outcome, os.fsdecode(args.signals), args.clock_hz), warnings=found.to_list())
     print("\n".join(reports.text(report)))
+    for line in found.lines():
+        print(line, file=sys.stderr)
     written = all(_write(path, writer, report) for path, writer in
                   ((args.json, reports.write_json), (args.html, page.write_html)) if path)
     if outcome.fault is not None:

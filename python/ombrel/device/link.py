@@ -2,6 +2,7 @@
 /dev/ttyACM0, or a URL such as socket://localhost:5555), or the emulated
 MPS2 AN386 board that QEMU runs with its UART on a local socket."""
 
+import contextlib
 import os
 import socket
 import subprocess
@@ -31,26 +32,29 @@ def open_port(url, baud):
         raise DeviceFault("closed", "cannot open the port %s: %s" % (url, error)) from None
 
 
-def free_port():
-    """A TCP port on 127.0.0.1 that nothing listens on now."""
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+def free_ports(count=1):
+    """count different TCP ports on 127.0.0.1 that nothing listens on now."""
+    with contextlib.ExitStack() as stack:
+        sockets = [stack.enter_context(socket.socket(socket.AF_INET, socket.SOCK_STREAM)) for _ in range(count)]
+        for s in sockets:
+            s.bind(("127.0.0.1", 0))
+        return [s.getsockname()[1] for s in sockets]
 
 
 class Qemu:
     """qemu-system-arm running `firmware` with UART0 on a TCP server at
     127.0.0.1:port; the board starts once a client connects. extra: more
-    arguments (a test's monitor). Ends it on leaving the with block."""
+    arguments, or a function of spare_ports (that many more free ports)
+    giving them. Ends it on leaving the with block."""
 
-    def __init__(self, firmware, extra=(), qemu="qemu-system-arm"):
+    def __init__(self, firmware, extra=(), qemu="qemu-system-arm", spare_ports=0):
         if not os.path.isfile(firmware):
             raise DeviceFault("closed", "no firmware file %s" % firmware)
-        self.port = free_port()
+        self.port, *self.spare_ports = free_ports(1 + spare_ports)
         self.log = tempfile.TemporaryFile()
         chardev = "socket,id=uart,host=127.0.0.1,port=%d,server=on,wait=on" % self.port
         command = [qemu, *QEMU_ARGUMENTS, "-chardev", chardev, "-serial", "chardev:uart",
-                   *extra, "-kernel", os.fspath(firmware)]
+                   *(extra(self.spare_ports) if callable(extra) else extra), "-kernel", os.fspath(firmware)]
         try:
             self.process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=self.log,
                                             stderr=subprocess.STDOUT)

@@ -45,6 +45,8 @@ def _summary(report):
         verdict = '<p class="is-wrong">Stopped: %s</p>' % _e(report["fault"]["message"])
     elif not report["passed"]:
         verdict = '<p class="is-wrong">%d signals differ.</p>' % len(report["mismatches"])
+    for w in report.get("warnings", ()):
+        verdict += '<p class="filter-note">warning: %s</p>' % _e(w["message"])
     link = report["link"]
     return ('<section id="summary"><h2>Summary</h2><div class="big">%d of %d bit-identical</div>'
             '<p class="muted">%d compared; %.1f s over the link, %.1f signals/s, %d bytes sent, '

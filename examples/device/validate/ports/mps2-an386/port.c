@@ -24,13 +24,24 @@ const uint8_t PORT_COUNTER_UNIT = PORT_COUNTS_INSTRUCTIONS;
 #define UART_BAUDDIV (*(volatile uint32_t*)(UART0_BASE + 0x10u))
 #define UART_STATE_TX_FULL 0x1u
 #define UART_STATE_RX_FULL 0x2u
+#define UART_INTCLEAR (*(volatile uint32_t*)(UART0_BASE + 0x0Cu))
 #define UART_CTRL_TX_RX_ENABLE 0x3u
+#define UART_CTRL_RX_INTERRUPT 0x8u
+#define UART_INTERRUPT_RX 0x2u
+/* UART0's receive interrupt is the board's IRQ 0. */
+#define UART0_RX_IRQ 0u
+
+/* NVIC and SCB (Armv7-M architecture reference manual, B3.4 and B3.2). */
+#define NVIC_ISER0 (*(volatile uint32_t*)0xE000E100u)
+#define NVIC_ICPR0 (*(volatile uint32_t*)0xE000E280u)
+#define SCB_ICSR (*(volatile uint32_t*)0xE000ED04u)
+#define SCB_ICSR_PENDSTCLR 0x02000000u
 
 /* SysTick (Armv7-M architecture reference manual, B3.3). */
 #define SYST_CSR (*(volatile uint32_t*)0xE000E010u)
 #define SYST_RVR (*(volatile uint32_t*)0xE000E014u)
 #define SYST_CVR (*(volatile uint32_t*)0xE000E018u)
-#define SYST_CSR_ENABLE_CORE_CLOCK 0x5u
+#define SYST_CSR_ENABLE_CORE_CLOCK_INTERRUPT 0x7u
 #define SYST_CSR_COUNTFLAG 0x10000u
 #define SYST_MAX 0xFFFFFFu
 
@@ -43,13 +54,22 @@ const uint8_t PORT_COUNTER_UNIT = PORT_COUNTS_INSTRUCTIONS;
 
 static uint32_t wraps; /* 2^24 ticks each */
 
+/* The firmware waits for a byte asleep (WFI) rather than reading the
+ * UART's registers back to back: QEMU takes its global lock for every read
+ * of a device register, and a core polling without pause kept QEMU's I/O
+ * thread, which needs that lock to pass the next byte on, from it for
+ * seconds on a busy host. Interrupts stay masked (PRIMASK): the UART's
+ * receive interrupt and the SysTick's wrap only end a WFI, no handler runs
+ * (the vector table has none), and their pending bits are cleared by hand. */
 void port_init(void)
 {
+    __asm__ volatile("cpsid i" ::: "memory");
     UART_BAUDDIV = SYSTEM_CLOCK_HZ / 115200u;
-    UART_CTRL = UART_CTRL_TX_RX_ENABLE;
+    UART_CTRL = UART_CTRL_TX_RX_ENABLE | UART_CTRL_RX_INTERRUPT;
+    NVIC_ISER0 = 1u << UART0_RX_IRQ;
     SYST_RVR = SYST_MAX;
     SYST_CVR = 0u;
-    SYST_CSR = SYST_CSR_ENABLE_CORE_CLOCK;
+    SYST_CSR = SYST_CSR_ENABLE_CORE_CLOCK_INTERRUPT;
 }
 
 void port_write_byte(uint8_t byte)
@@ -79,29 +99,24 @@ uint32_t port_counter_units(uint32_t difference)
     return (uint32_t)(((uint64_t)difference * 5u + 8u) / 16u);
 }
 
-/* Between two polls the core runs this loop, which touches no device
- * (about 1,000 instructions, a few microseconds). Polling the registers
- * back to back, runs on a busy host stalled for more than 10 s with the
- * next byte waiting in QEMU's socket; with the pause they did not. QEMU
- * takes its global lock for every read of a device register, and its I/O
- * thread needs that lock to pass a byte on to the UART. */
-static void pause(void)
-{
-    for (volatile uint32_t spin = 0; spin < 256u; ++spin) {
-    }
-}
-
 bool port_read_byte(uint8_t* byte, uint32_t timeout_ms)
 {
     const uint64_t ticks = (uint64_t)timeout_ms * (SYSTEM_CLOCK_HZ / 1000u) * TIMEOUT_STRETCH;
     const uint32_t limit = ticks < UINT32_MAX ? (uint32_t)ticks : UINT32_MAX;
     const uint32_t start = port_counter();
-    while (!(UART_STATE & UART_STATE_RX_FULL)) {
+    for (;;) {
+        /* Cleared before the state is read: a byte that comes after the
+         * read leaves them pending, and the WFI returns at once. */
+        UART_INTCLEAR = UART_INTERRUPT_RX;
+        NVIC_ICPR0 = 1u << UART0_RX_IRQ;
+        SCB_ICSR = SCB_ICSR_PENDSTCLR;
+        if (UART_STATE & UART_STATE_RX_FULL) {
+            *byte = (uint8_t)UART_DATA;
+            return true;
+        }
         if (port_counter() - start > limit) {
             return false;
         }
-        pause();
+        __asm__ volatile("wfi" ::: "memory");
     }
-    *byte = (uint8_t)UART_DATA;
-    return true;
 }
