@@ -64,6 +64,8 @@ def test_special_signals_bit_identical(name):
     result = validate("--qemu", firmware, knowledge, DEVICE / "special_signals.csv")
     assert result.returncode == 0, result.stdout + result.stderr
     assert "\n512 of 512 signals bit-identical\n" in result.stdout
+    # The reader's warning about NaN and infinities reaches standard error.
+    assert "warning: 198 signals hold NaN or infinity, the first on line 3" in result.stderr
 
 
 class Proxy:
