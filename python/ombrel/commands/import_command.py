@@ -39,7 +39,7 @@ def _words(values: Optional[list[str]]) -> Optional[list[str]]:
 
 
 def _convert(args: argparse.Namespace) -> Any:
-    from ..knowledge.onnx_conversion import convert_onnx
+    from ..knowledge.onnx import convert_onnx
     if args.stds is not None and args.scales is not None:
         raise UsageError("give --stds (divisors) or --scales (multipliers), not both")
     outside = {name: load_vector(getattr(args, name), name)
