@@ -112,3 +112,7 @@ def test_import_without_the_engine_says_how_to_build_it(files, tmp_path):
         assert "build it" in done.stderr and "--no-check" in done.stderr and done.stderr.count("\n") == 1
     assert run("--no-check").returncode == 0
     assert json.loads((tmp_path / "o.card.json").read_text())["check"] == {"skipped": "--no-check"}
+    evaluated = subprocess.run([sys.executable, "-m", "ombrel.evaluate", EMG + "/knowledge.bin", SIGNALS], cwd=tmp_path,
+                               env={"PYTHONPATH": str(tmp_path)}, capture_output=True, text=True)
+    assert (evaluated.returncode, evaluated.stdout) == (1, "")
+    assert evaluated.stderr.startswith("error: ombrel's compiled engine") and evaluated.stderr.count("\n") == 1

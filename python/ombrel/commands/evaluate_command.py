@@ -227,7 +227,7 @@ def main(argv=None):
         names = class_names(args.class_names, runs[0][0].card_, runs[0][0].class_names_)
         class_ids, probabilities = runs[0][2:]
         result = None if labels is None else evaluate(class_ids, labels, names)
-    except (OSError, SignalFileError, KnowledgeError, ValueError) as error:
+    except (OSError, SignalFileError, KnowledgeError, ValueError, ImportError) as error:
         # A stale card explains a refusal of the labels it would have mapped.
         for w in found:
             if w.kind == "stale-card":
