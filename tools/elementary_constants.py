@@ -62,6 +62,8 @@ def step_parts():
     # 2^-26) below 2^-6, a float. In double, y - k*L1 - k*L2 is a multiple of
     # 2^-54 below 2^-6: 48 bits, exact.
     assert multiple_of(parts[0], -26) and multiple_of(parts[1], -54)
+    # The double lanes add the lower two in double: exactly.
+    assert Decimal(float(Decimal(parts[1]) + Decimal(parts[2]))) == Decimal(parts[1]) + Decimal(parts[2])
     remainder = abs(STEP - sum(Decimal(p) for p in parts))
     assert remainder < Decimal(2) ** -83
     return parts
@@ -82,6 +84,25 @@ def exp2_table():
 
 def exp(x):
     return Decimal(x).exp()
+
+
+def lanes_polynomial():
+    """e^r = 1 + r + r^2 (c2 + r/6 + r^2 c4 + r^3/120) over |r| <= ln2/64
+    (1 + 2^-10): the Taylor polynomial of degree 6 with its r^6/720 folded
+    into c2 and c4 by Chebyshev economisation, r^6 = a^6 (T6(r/a) + 48 (r/a)^4
+    - 18 (r/a)^2 + 1) / 32, dropping T6 and the constant."""
+    bound = STEP / 2 * (1 + Decimal(2) ** -10)
+    c6 = Decimal(1) / 720
+    c2 = float(Decimal(1) / 2 - c6 * 18 / 32 * bound ** 4)
+    c4 = float(Decimal(1) / 24 + c6 * 48 / 32 * bound ** 2)
+    worst = Decimal(0)
+    for i in range(-400, 401):
+        r = bound * i / 400
+        value = 1 + r + r * r * (Decimal(c2) + r * Decimal(float(Decimal(1) / 6)) + r * r * Decimal(c4)
+                                 + r ** 3 * Decimal(float(Decimal(1) / 120)))
+        worst = max(worst, abs(exp(r) - value) / exp(r))
+    assert worst < Decimal(2) ** -52 / Decimal(2).sqrt(), worst
+    return c2, c4
 
 
 def check_range_limits():
@@ -118,11 +139,12 @@ TEMPLATE = """\
 //   e^y = 2^(k>>5) 2^((k&31)/32) e^r,
 // with ln2/32 = STEP_PARTS[0] + [1] + [2] (floats, each the nearest to what
 // the ones before leave; the sum within 2^-83) and one table of 2^(j/32).
-// - Double lanes (engine/exp_lanes.h, x86-64): y - k*P0 - k*P1 exact, minus
-//   k*P2 rounded once: r within 2^-60; e^r - 1 by the Taylor polynomial of
-//   degree 6 (truncation under 2^-58), the table entry as the double nearest
-//   to hi + lo + lowest: e^y within 2^-50 relative. tanh|x| = (E-1)/(E+1)
-//   with E = e^(2|x|) magnifies that by at most 4097: within 2^-38.
+// - Double lanes (engine/exp_lanes.h, x86-64): y - k*P0 exact, minus
+//   k*(P1 + P2) rounded once: r within 2^-60; e^r by an economised
+//   polynomial of degree 5 (within 2^-52.5), the table entry as the double
+//   nearest to hi + lo + lowest: e^y within 2^-50 relative.
+//   tanh|x| = (E-1)/(E+1) with E = e^(2|x|) magnifies that by at most 4097:
+//   within 2^-38.
 // - Float-only (engine/float_single.cpp, every other processor): float-float
 //   values with exact products by fused multiply-add, the polynomial of
 //   degree 6, the table's hi + lo: e^y within 2^-43.5, tanh within 2^-37.4
@@ -152,6 +174,12 @@ inline constexpr double INVERSE_FACTORIAL[9] = {{
 inline constexpr float INVERSE_FACTORIAL_FLOAT[9] = {{
 {factorials_float}
 }};
+
+// The double lanes' polynomial: 1/2 and 1/24 with the Taylor term r^6/720
+// folded in (Chebyshev economisation over |r| <= ln2/64 (1 + 2^-10)), so
+// that with 1/6 and 1/120 degree 5 gives e^r within 2^-52.5.
+inline constexpr double LANES_HALF = {lanes_half};
+inline constexpr double LANES_TWENTY_FOURTH = {lanes_twenty_fourth};
 
 // 2^(j/32) for j = 0..31 in three floats, each the float nearest to what the
 // ones before leave: hi + lo within 2^-49 (the float-only evaluation),
@@ -197,6 +225,7 @@ inline constexpr float FLOAT_TANH_WINDOW = 0x1p-36f;
 def header_text():
     check_range_limits()
     table = exp2_table()
+    half, twenty_fourth = lanes_polynomial()
     rows = ["    {%s, %s}," % (float_hex(t[0]), float_hex(t[1])) for t in table]
     lowest = [float_hex(t[2]) for t in table]
     return TEMPLATE.format(
@@ -205,6 +234,8 @@ def header_text():
         step_parts=", ".join(float_hex(p) for p in step_parts()),
         factorials=wrapped(inverse_factorials(9, double_hex), 3),
         factorials_float=wrapped(inverse_factorials(9, lambda v: float_hex(to_float(v))), 5),
+        lanes_half=double_hex(half),
+        lanes_twenty_fourth=double_hex(twenty_fourth),
         table="\n".join(rows),
         lowest=wrapped(lowest, 4))
 

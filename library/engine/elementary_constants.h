@@ -10,11 +10,12 @@
 //   e^y = 2^(k>>5) 2^((k&31)/32) e^r,
 // with ln2/32 = STEP_PARTS[0] + [1] + [2] (floats, each the nearest to what
 // the ones before leave; the sum within 2^-83) and one table of 2^(j/32).
-// - Double lanes (engine/exp_lanes.h, x86-64): y - k*P0 - k*P1 exact, minus
-//   k*P2 rounded once: r within 2^-60; e^r - 1 by the Taylor polynomial of
-//   degree 6 (truncation under 2^-58), the table entry as the double nearest
-//   to hi + lo + lowest: e^y within 2^-50 relative. tanh|x| = (E-1)/(E+1)
-//   with E = e^(2|x|) magnifies that by at most 4097: within 2^-38.
+// - Double lanes (engine/exp_lanes.h, x86-64): y - k*P0 exact, minus
+//   k*(P1 + P2) rounded once: r within 2^-60; e^r by an economised
+//   polynomial of degree 5 (within 2^-52.5), the table entry as the double
+//   nearest to hi + lo + lowest: e^y within 2^-50 relative.
+//   tanh|x| = (E-1)/(E+1) with E = e^(2|x|) magnifies that by at most 4097:
+//   within 2^-38.
 // - Float-only (engine/float_single.cpp, every other processor): float-float
 //   values with exact products by fused multiply-add, the polynomial of
 //   degree 6, the table's hi + lo: e^y within 2^-43.5, tanh within 2^-37.4
@@ -47,6 +48,12 @@ inline constexpr float INVERSE_FACTORIAL_FLOAT[9] = {
     0x1p+0f, 0x1p+0f, 0x1p-1f, 0x1.555556p-3f, 0x1.555556p-5f,
     0x1.111112p-7f, 0x1.6c16c2p-10f, 0x1.a01a02p-13f, 0x1.a01a02p-16f,
 };
+
+// The double lanes' polynomial: 1/2 and 1/24 with the Taylor term r^6/720
+// folded in (Chebyshev economisation over |r| <= ln2/64 (1 + 2^-10)), so
+// that with 1/6 and 1/120 degree 5 gives e^r within 2^-52.5.
+inline constexpr double LANES_HALF = 0x1.ffffffffd08a4p-2;
+inline constexpr double LANES_TWENTY_FOURTH = 0x1.5555d8c9102ccp-5;
 
 // 2^(j/32) for j = 0..31 in three floats, each the float nearest to what the
 // ones before leave: hi + lo within 2^-49 (the float-only evaluation),

@@ -56,15 +56,18 @@ __attribute__((always_inline)) inline D exp_lanes(D y) noexcept
     constexpr std::int64_t SHIFTER_BITS = 0x4338000000000000;
     const D shifted = y * INVERSE_STEP + SHIFTER;
     const D k = shifted - SHIFTER;
-    const D r = ((y - k * static_cast<double>(STEP_PARTS[0])) - k * static_cast<double>(STEP_PARTS[1])) -
-                k * static_cast<double>(STEP_PARTS[2]);
+    // The two lower parts of ln2/32 add exactly in double (48 bits between
+    // them), and k times their sum rounds by under 2^-74.
+    constexpr double STEP_TAIL = static_cast<double>(STEP_PARTS[1]) + static_cast<double>(STEP_PARTS[2]);
+    const D r = (y - k * static_cast<double>(STEP_PARTS[0])) - k * STEP_TAIL;
 
-    // e^r = 1 + (r + r^2 q), q = 1/2 + r/6 + r^2/24 + r^3/120 + r^4/720:
-    // every rounding inside r + r^2 q is scaled by |r| < 2^-6.
+    // e^r = 1 + (r + r^2 q), q = LANES_HALF + r/6 + r^2 (LANES_TWENTY_FOURTH
+    // + r/120) within 2^-52.5: every rounding inside r + r^2 q is scaled by
+    // |r| < 2^-6.
     const D r2 = r * r;
-    const D low = r * INVERSE_FACTORIAL[3] + INVERSE_FACTORIAL[2];
-    const D middle = r * INVERSE_FACTORIAL[5] + INVERSE_FACTORIAL[4];
-    const D q = (r2 * INVERSE_FACTORIAL[6] + middle) * r2 + low;
+    const D low = r * INVERSE_FACTORIAL[3] + LANES_HALF;
+    const D high = r * INVERSE_FACTORIAL[5] + LANES_TWENTY_FOURTH;
+    const D q = high * r2 + low;
     const D p = (q * r2 + r) + 1.0;
 
     const I n = std::bit_cast<I>(shifted) - SHIFTER_BITS;

@@ -10,9 +10,13 @@
 
 float float_exp(float x) noexcept
 {
-    float result;
-    exp_float_lanes<Double1, Int1>(&x, &result);
-    return result;
+    if (x >= EXP_LOWEST_NORMAL && x <= EXP_HIGHEST_COVERED) {
+        const Double1 e = exp_lanes<Double1, Int1>(Double1{static_cast<double>(x)});
+        if (ulps_from_float_midpoint<Double1, Int1>(e)[0] > LANES_EXP_WINDOW) {
+            return static_cast<float>(e[0]);
+        }
+    }
+    return exp_undecided(x);
 }
 
 namespace {

@@ -10,9 +10,9 @@
 #include "engine/float_elementary.h"
 #include "engine/float_single.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 extern "C" {
 #include "emit_line.h"
@@ -23,20 +23,11 @@ namespace {
 constexpr std::uint32_t SAMPLE = 1u << 17;
 constexpr std::uint32_t BATCH = 8192;
 
-std::uint32_t bits_of(float x)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
 float argument(std::uint32_t i)
 {
     const std::uint32_t bits = i < SAMPLE / 2 ? (i << 16) + ((i * 0x9e37u) & 0xffffu)
-                                              : bits_of(0.003f) + (i - SAMPLE / 2);
-    float x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
+                                              : std::bit_cast<std::uint32_t>(0.003f) + (i - SAMPLE / 2);
+    return std::bit_cast<float>(bits);
 }
 
 // FNV-1a over the 32-bit words.
@@ -98,7 +89,7 @@ extern "C" int main()
         const float t = float_tanh(x);
         const float e = float_exp(x);
 #endif
-        hash = mix(mix(hash, bits_of(t)), bits_of(e));
+        hash = mix(mix(hash, std::bit_cast<std::uint32_t>(t)), std::bit_cast<std::uint32_t>(e));
         if ((i + 1) % BATCH == 0) {
             char* out = put_text(line, "arguments to ");
             out = put_decimal(out, i + 1);

@@ -15,11 +15,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cinttypes>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -33,20 +33,6 @@ namespace {
 constexpr std::uint64_t ALL_FLOATS = std::uint64_t{1} << 32;
 constexpr std::uint32_t CHUNK = 1024;
 
-float from_bits(std::uint32_t bits)
-{
-    float x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
-
-std::uint32_t to_bits(float x)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
 std::atomic<std::uint64_t> mismatches{0};
 std::atomic<std::uint64_t> tanh_fallbacks{0};
 std::atomic<std::uint64_t> exp_fallbacks{0};
@@ -54,9 +40,11 @@ std::atomic<std::uint64_t> exp_outside{0};
 
 void check(const char* name, float x, float got, float expected)
 {
-    if (to_bits(got) != to_bits(expected) && mismatches.fetch_add(1) < 100) {
+    const std::uint32_t got_bits = std::bit_cast<std::uint32_t>(got);
+    const std::uint32_t expected_bits = std::bit_cast<std::uint32_t>(expected);
+    if (got_bits != expected_bits && mismatches.fetch_add(1) < 100) {
         std::printf("%s(%a) [0x%08" PRIx32 "]: 0x%08" PRIx32 ", glibc 0x%08" PRIx32 "\n", name,
-                    static_cast<double>(x), to_bits(x), to_bits(got), to_bits(expected));
+                    static_cast<double>(x), std::bit_cast<std::uint32_t>(x), got_bits, expected_bits);
     }
 }
 
@@ -70,7 +58,7 @@ void check_range(std::uint64_t begin, std::uint64_t end)
     std::uint64_t exp_fell_outside = 0;
     for (std::uint64_t base = begin; base < end; base += CHUNK) {
         for (std::uint32_t i = 0; i < CHUNK; ++i) {
-            input[i] = from_bits(static_cast<std::uint32_t>(base + i));
+            input[i] = std::bit_cast<float>(static_cast<std::uint32_t>(base + i));
         }
         switch (base / CHUNK % 3) {
         case 0:
