@@ -9,7 +9,7 @@ packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev python3-numpy pyth
           g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev file pkgconf
           gcc-arm-none-eabi libnewlib-arm-none-eabi libstdc++-arm-none-eabi-dev qemu-system-arm newlib-source
           g++-aarch64-linux-gnu qemu-user
-          strace python3-pytest python3-serial chromium chromium-driver python3-selenium lintian man-db
+          strace python3-pytest python3-hypothesis python3-pandas python3-serial chromium chromium-driver python3-selenium lintian man-db
           python3-venv python3-setuptools python3-wheel)
 missing=()
 for p in "${packages[@]}"; do
