@@ -85,3 +85,33 @@ def test_refusals(tmp_path, text, options, status, message):
     done = evaluate(labels, *options)
     assert done.returncode == status, text
     assert message in done.stderr
+
+
+@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="watches the command's open files in /proc")
+def test_ctrl_c_ends_the_command_as_interrupted_leaving_no_traceback_and_no_file(tmp_path):
+    import os
+    import signal
+    import time
+    signals = tmp_path / "signals.txt"
+    signals.write_text((" ".join(["1.5"] * 64) + "\n") * 200_000)
+    child = subprocess.Popen([sys.executable, "-m", "ombrel.evaluate", str(EMG / "knowledge.bin"), str(signals),
+                              "--html", "report.html"], cwd=tmp_path, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True)
+
+    def reading():
+        for fd in os.listdir("/proc/%d/fd" % child.pid):
+            try:
+                if os.readlink("/proc/%d/fd/%s" % (child.pid, fd)) == str(signals):
+                    return True
+            except OSError:
+                pass
+        return False
+    # Ctrl-C once the command has its main under way: it reads the signals.
+    deadline = time.monotonic() + 30
+    while child.poll() is None and time.monotonic() < deadline and not reading():
+        time.sleep(0.002)
+    child.send_signal(signal.SIGINT)
+    out, err = child.communicate(timeout=30)
+    assert child.returncode == -signal.SIGINT, err
+    assert out == "" and "Traceback" not in err
+    assert sorted(os.listdir(tmp_path)) == ["signals.txt"]

@@ -1,5 +1,4 @@
-import sys
-
 from ombrel.commands.device_command import main
+from ombrel.commands.interruption import run_command
 
-sys.exit(main())
+run_command(main)

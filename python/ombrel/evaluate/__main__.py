@@ -1,5 +1,4 @@
-import sys
-
 from ..commands.evaluate_command import main
+from ..commands.interruption import run_command
 
-sys.exit(main())
+run_command(main)

@@ -1,5 +1,4 @@
-import sys
-
+from ..commands.interruption import run_command
 from ..commands.knowledge_command import main
 
-sys.exit(main(prog="python3 -m ombrel.knowledge"))
+run_command(main, prog="python3 -m ombrel.knowledge")
