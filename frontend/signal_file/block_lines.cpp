@@ -36,7 +36,7 @@ bool read_one_signal(const char* data, std::size_t start, std::size_t stop, floa
 
 // Signals read but not yet classified: the lines from `first` on, classified
 // together by the batch entry (the bits of one classification each).
-constexpr int PENDING_CAPACITY = 32;
+constexpr int PENDING_CAPACITY = SIGNAL_BATCH;
 struct Pending {
     float values[PENDING_CAPACITY * INPUT_LENGTH];
     std::int64_t first;

@@ -23,27 +23,48 @@ SignalFileOutcome failed(SignalFileStatus status, std::int64_t line) noexcept
     return {status, line, 0, 0, 0};
 }
 
+// Signals of the window read and not yet handed over: lines first_line on.
+struct Batch {
+    float values[SIGNAL_BATCH * INPUT_LENGTH];
+    std::int64_t first_line;
+    int count;
+};
+
+bool hand_over(Batch* batch, const SequentialPassSetup& setup) noexcept
+{
+    const int count = batch->count;
+    batch->count = 0;
+    return deliver_signals(setup.delivery, batch->first_line, batch->values, count, setup.end);
+}
+
 SignalFileOutcome read_lines(SignalStream* stream, LineTally* tally, const SequentialPassSetup& setup) noexcept
 {
-    float signal[INPUT_LENGTH];
+    Batch batch;
+    batch.count = 0;
+    float skipped[INPUT_LENGTH];
     for (std::int64_t line = setup.first_line; line <= setup.end; ++line) {
+        if (batch.count == SIGNAL_BATCH && !hand_over(&batch, setup)) {
+            return failed(SignalFileStatus::SINK_STOPPED, 0);
+        }
+        const bool kept = line >= setup.begin;
+        float* signal = kept ? batch.values + batch.count * INPUT_LENGTH : skipped;
         // A signal that a read error may have cut short is not classified.
         // After a read error the stream is never at its end; a scan that
         // stopped on a read error has taken every byte read.
         if (!read_signal_line_tallied(stream, signal, tally) || signal_stream_cut_short(stream)) {
-            return failed(signal_stream_at_eof(stream)     ? SignalFileStatus::RUN_OUT
-                          : signal_stream_cut_short(stream) ? SignalFileStatus::READ_ERROR
-                                                            : SignalFileStatus::SCAN_FAILURE,
-                          line);
+            const SignalFileStatus status = signal_stream_at_eof(stream)     ? SignalFileStatus::RUN_OUT
+                                            : signal_stream_cut_short(stream) ? SignalFileStatus::READ_ERROR
+                                                                              : SignalFileStatus::SCAN_FAILURE;
+            return hand_over(&batch, setup) ? failed(status, line) : failed(SignalFileStatus::SINK_STOPPED, 0);
         }
-        if (line >= setup.begin && !deliver_signal(setup.delivery, line, signal, line == setup.end)) {
-            return failed(SignalFileStatus::SINK_STOPPED, 0);
+        if (kept && batch.count++ == 0) {
+            batch.first_line = line;
         }
         if ((line & 4095) == 0 && setup.stop != nullptr && setup.stop->load(std::memory_order_relaxed)) {
             return failed(SignalFileStatus::SINK_STOPPED, 0);
         }
     }
-    return failed(SignalFileStatus::COMPLETE, 0);
+    return hand_over(&batch, setup) ? failed(SignalFileStatus::COMPLETE, 0) : failed(SignalFileStatus::SINK_STOPPED, 0);
 }
 
 SignalFileOutcome read_through(SignalStream* stream, const SequentialPassSetup& setup) noexcept

@@ -1,4 +1,4 @@
-// Handing one signal to the sink: classified first when the run has a
+// Handing signals to the sink: classified first when the run has a
 // knowledge.
 #ifndef OMBREL_SIGNAL_FILE_SIGNAL_DELIVERY_H
 #define OMBREL_SIGNAL_FILE_SIGNAL_DELIVERY_H
@@ -35,17 +35,39 @@ inline std::uint8_t signal_findings(std::int64_t line, const float* values) noex
                                      (column_numbers ? SIGNAL_COLUMN_NUMBERS : 0));
 }
 
-// False when the sink stops the run.
-inline bool deliver_signal(const SignalDelivery& to, std::int64_t line, const float* values, bool last) noexcept
+// The most signals handed over at once: the sequential pass gathers as many
+// before it classifies them together, as a worker of the threaded pass does.
+inline constexpr int SIGNAL_BATCH = 32;
+
+// Hands over the signals of lines first_line, first_line + 1, ... (count of
+// them, at most SIGNAL_BATCH; values holds INPUT_LENGTH floats per signal),
+// classified together by the batch entry when the run has a knowledge, which
+// gives each the bits of a classification of its own. The record of line
+// `end` is marked last. False when the sink stops the run: the records after
+// the one it refused are not handed over.
+inline bool deliver_signals(const SignalDelivery& to, std::int64_t first_line, const float* values, int count,
+                            std::int64_t end) noexcept
 {
-    SignalRecord record{line, values, nullptr, 0, last, signal_findings(line, values)};
-    float probabilities[CLASS_COUNT];
-    if (to.context != nullptr) {
-        (void)classifier_context_run(to.context, values, probabilities, &record.class_id);
-        record.values = nullptr;
-        record.probabilities = probabilities;
+    float probabilities[SIGNAL_BATCH * CLASS_COUNT];
+    std::uint16_t class_ids[SIGNAL_BATCH];
+    if (to.context != nullptr && count > 0) {
+        (void)classifier_context_run_batch(to.context, values, static_cast<std::size_t>(count), probabilities,
+                                           class_ids);
     }
-    return to.sink.take(to.sink.context, record);
+    for (int k = 0; k < count; ++k) {
+        const std::int64_t line = first_line + k;
+        const float* signal = values + k * INPUT_LENGTH;
+        SignalRecord record{line, signal, nullptr, 0, line == end, signal_findings(line, signal)};
+        if (to.context != nullptr) {
+            record.values = nullptr;
+            record.probabilities = probabilities + k * CLASS_COUNT;
+            record.class_id = class_ids[k];
+        }
+        if (!to.sink.take(to.sink.context, record)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 #endif

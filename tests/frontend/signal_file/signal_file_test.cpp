@@ -3,6 +3,7 @@
 // must not depend on the thread count (read errors, appended lines).
 // Whole reports, threaded against sequential, are compared byte for byte by
 // test_parallel_pass.py.
+#include "classifier_context.h"
 #include "signal_file/block_cutter.h"
 #include "signal_file/block_lines.h"
 #include "signal_file/block_output.h"
@@ -553,6 +554,91 @@ TEST(SignalFile, GeneratedTextsGiveTheSequentialPassOnTwoThreads)
             failing.position = 0;
             expect_same(windowed, read_file(file, 2, block, fail, window), what + ", block " + std::to_string(block));
             failing.position = 0;
+        }
+    }
+}
+
+// Lines of 64 values that read exactly (eighths), ended by `end`; the
+// sixth value of line `bad` (0: none) does not convert; then `tail`, which
+// holds no line feed. The values of each line are kept for the reference.
+struct EighthsFile {
+    std::string text;
+    std::vector<std::vector<float>> values;
+};
+
+EighthsFile eighths(std::mt19937& random, int lines, int bad, const char* end, const std::string& tail)
+{
+    EighthsFile file;
+    for (int line = 1; line <= lines; ++line) {
+        std::vector<float> values;
+        for (int k = 0; k < INPUT_LENGTH; ++k) {
+            const int n = static_cast<int>(below(random, 4001)) - 2000;
+            values.push_back(static_cast<float>(n) / 8.0f);
+            char text[32];
+            std::snprintf(text, sizeof text, "%.3f", n / 8.0);
+            file.text.append(k == 0 ? "" : ",").append(line == bad && k == 5 ? "x" : text);
+        }
+        file.text += end;
+        file.values.push_back(values);
+    }
+    file.text += tail;
+    return file;
+}
+
+// What the window's read must give, made here: lines begin to end (the
+// line count when end is -1), each classified alone by
+// classifier_context_run, up to the first line that does not convert.
+FileRun reference_run(const EighthsFile& file, int bad, std::int64_t begin, std::int64_t end)
+{
+    ClassifierContext context;
+    EXPECT_EQ(classifier_context_init(&context, knowledge().data(), static_cast<std::int32_t>(knowledge().size())),
+              STATUS_OK);
+    end = end < 0 ? static_cast<std::int64_t>(file.values.size()) : end;
+    const bool fails = bad != 0 && bad <= end;
+    FileRun run{};
+    run.outcome = {fails ? SignalFileStatus::SCAN_FAILURE : SignalFileStatus::COMPLETE, fails ? bad : 0, 0, 0, 0};
+    for (std::int64_t line = begin; line <= (fails ? bad - 1 : end); ++line) {
+        float p[CLASS_COUNT];
+        std::uint16_t id = 0;
+        (void)classifier_context_run(&context, file.values[static_cast<std::size_t>(line - 1)].data(), p, &id);
+        run.records.push_back({line, line == end, std::vector<float>(p, p + CLASS_COUNT), id, 0});
+    }
+    return run;
+}
+
+// One thread gathers the window's signals and classifies them together:
+// files whose line count, bad line and window bounds fall on each side of
+// the batch's size, with "\n" or "\r\n" line ends and a last line without a
+// line feed (short, or a whole signal), against the reference.
+TEST(SignalFile, OneThreadGivesEachSignalTheClassificationOfItsOwn)
+{
+    std::mt19937 random(20261209);
+    for (const int lines : {1, 31, 32, 33, 64, 65, 97}) {
+        for (const int bad : {0, 1, 31, 32, 33, 34, 64, 65, lines}) {
+            if (bad > lines) {
+                continue;
+            }
+            const std::string tail = below(random, 2) != 0 ? "1,2,3" : signal_line(64, 5, "");
+            const EighthsFile text = eighths(random, lines, bad, below(random, 2) != 0 ? "\n" : "\r\n", tail);
+            const TextFile file(text.text);
+            const auto begin = static_cast<std::int64_t>(1 + below(random, static_cast<std::size_t>(lines)));
+            const std::int64_t ends[] = {-1, -1, begin + static_cast<std::int64_t>(below(random, 40)), lines};
+            for (const std::int64_t end : ends) {
+                std::vector<SignalWindowStep> steps{{false, end == ends[0] ? 1 : begin}};
+                if (end >= 0 && end <= lines) {
+                    steps.push_back({true, end});
+                } else if (end >= 0) {
+                    continue;
+                }
+                const FileRun got = read_file(file, 1, 1 << 16, [](SignalFile*) {}, steps);
+                const FileRun want = reference_run(text, bad, steps[0].line, end);
+                const std::string what = std::to_string(lines) + " lines, bad " + std::to_string(bad) + ", window " +
+                                         std::to_string(steps[0].line) + " to " + std::to_string(end);
+                EXPECT_EQ(got.outcome.status, want.outcome.status) << what;
+                EXPECT_EQ(got.outcome.failing_line, want.outcome.failing_line) << what;
+                EXPECT_TRUE(got.records == want.records) << what << ": " << got.records.size() << " records against "
+                                                         << want.records.size();
+            }
         }
     }
 }
