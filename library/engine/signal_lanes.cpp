@@ -1,4 +1,5 @@
 #include "engine/signal_lanes.h"
+#include "engine/signal_lanes_avx512.h"
 #include "engine/float_elementary.h"
 #include "classifier.h"
 
@@ -203,14 +204,49 @@ __attribute__((target("avx2"))) void signal_lanes_avx2(const NetworkView& networ
 
 } // namespace
 
+bool signal_lanes_path_available(SignalLanesPath path) noexcept
+{
+    switch (path) {
+    case SignalLanesPath::PORTABLE: return true;
+#ifdef OMBREL_SIGNAL_LANES_AVX2
+    case SignalLanesPath::AVX2: return __builtin_cpu_supports("avx2");
+#endif
+#if OMBREL_SIGNAL_LANES_AVX512
+    case SignalLanesPath::AVX512:
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+#endif
+    default: return false;
+    }
+}
+
+void signal_lanes_through(SignalLanesPath path, const NetworkView& network, const float* means,
+                          const float* scales, const float* signals, std::size_t count, float* probabilities,
+                          std::uint16_t* class_ids) noexcept
+{
+    switch (path) {
+#if OMBREL_SIGNAL_LANES_AVX512
+    case SignalLanesPath::AVX512:
+        signal_lanes_avx512(network, means, scales, signals, count, probabilities, class_ids);
+        return;
+#endif
+#ifdef OMBREL_SIGNAL_LANES_AVX2
+    case SignalLanesPath::AVX2:
+        signal_lanes_avx2(network, means, scales, signals, count, probabilities, class_ids);
+        return;
+#endif
+    default: signal_lanes_portable(network, means, scales, signals, count, probabilities, class_ids);
+    }
+}
+
 void signal_lanes(const NetworkView& network, const float* means, const float* scales, const float* signals,
                   std::size_t count, float* probabilities, std::uint16_t* class_ids) noexcept
 {
-#ifdef OMBREL_SIGNAL_LANES_AVX2
-    if (__builtin_cpu_supports("avx2")) {
-        signal_lanes_avx2(network, means, scales, signals, count, probabilities, class_ids);
-        return;
-    }
-#endif
-    signal_lanes_portable(network, means, scales, signals, count, probabilities, class_ids);
+    // The processor's features are read once; every call then takes the
+    // widest path.
+    static const SignalLanesPath widest = signal_lanes_path_available(SignalLanesPath::AVX512) ? SignalLanesPath::AVX512
+                                          : signal_lanes_path_available(SignalLanesPath::AVX2)
+                                              ? SignalLanesPath::AVX2
+                                              : SignalLanesPath::PORTABLE;
+    signal_lanes_through(widest, network, means, scales, signals, count, probabilities, class_ids);
 }

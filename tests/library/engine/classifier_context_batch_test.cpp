@@ -1,8 +1,10 @@
 // The batch entry against classifier_run, signal by signal: every count
-// from 0 to 17 starting at every lane position, special values, signed
-// zeros in the knowledge and tied scores, and the status gate.
+// from 0 to 33 (two blocks of the widest vectors and one more) starting at
+// every lane position, on every instruction set the processor has, special
+// values, signed zeros in the knowledge and tied scores, and the status gate.
 #include "classifier.h"
 #include "classifier_context.h"
+#include "engine/signal_lanes.h"
 #include "support/float_bits.h"
 #include "support/knowledge_builder.h"
 
@@ -58,14 +60,32 @@ TestNetwork awkward_network(int units, std::uint32_t seed, bool infinite)
     return n;
 }
 
-void expect_batch_equals_runs(const ClassifierContext& context, const float* signals, int count, const char* what)
+// The batch entry itself (no path), or signal_lanes on `path`.
+struct Path {
+    bool entry;
+    SignalLanesPath path;
+};
+
+void run_batch(const ClassifierContext& context, Path path, const float* signals, int count, float* probabilities,
+               std::uint16_t* ids)
+{
+    const auto n = static_cast<std::size_t>(count);
+    if (path.entry) {
+        ASSERT_EQ(classifier_context_run_batch(&context, signals, n, probabilities, ids), STATUS_OK);
+        return;
+    }
+    const NetworkView network{context.hidden_weights, context.hidden_biases, INPUT_LENGTH, context.unit_count,
+                              context.output_weights, context.output_biases, context.unit_count};
+    signal_lanes_through(path.path, network, context.means, context.scales, signals, n, probabilities, ids);
+}
+
+void expect_batch_equals_runs(const ClassifierContext& context, Path path, const float* signals, int count,
+                              const char* what)
 {
     constexpr float SENTINEL = 12345.0f;
     std::vector<float> probabilities(static_cast<std::size_t>(count + 1) * CLASS_COUNT, SENTINEL);
     std::vector<std::uint16_t> ids(static_cast<std::size_t>(count + 1), 77);
-    ASSERT_EQ(classifier_context_run_batch(&context, signals, static_cast<std::size_t>(count), probabilities.data(),
-                                           ids.data()),
-              STATUS_OK);
+    run_batch(context, path, signals, count, probabilities.data(), ids.data());
     for (int s = 0; s < count; ++s) {
         float expected[CLASS_COUNT];
         std::uint16_t expected_id = 0;
@@ -82,9 +102,23 @@ void expect_batch_equals_runs(const ClassifierContext& context, const float* sig
     ASSERT_EQ(ids[static_cast<std::size_t>(count)], 77) << what;
 }
 
+// The entry and every path this build and processor have.
+std::vector<Path> paths_to_test()
+{
+    std::vector<Path> paths{{true, SignalLanesPath::PORTABLE}};
+    for (SignalLanesPath path : {SignalLanesPath::PORTABLE, SignalLanesPath::AVX2, SignalLanesPath::AVX512}) {
+        if (signal_lanes_path_available(path)) {
+            paths.push_back({false, path});
+        }
+    }
+    return paths;
+}
+
 TEST(ClassifierBatch, EveryCountAtEveryLaneEqualsOneSignalAtATime)
 {
-    const std::vector<float> signals = awkward_signals(17 + 8, 3);
+    constexpr int WIDEST = 16;
+    const std::vector<float> signals = awkward_signals(2 * WIDEST + 1 + WIDEST, 3);
+    const std::vector<Path> paths = paths_to_test();
     for (int units : {0, 1, 7, 8, 9, 16, 23}) {
         for (int kind = 0; kind < 3; ++kind) {
             const auto seed = static_cast<std::uint32_t>(units * 3 + kind);
@@ -94,11 +128,14 @@ TEST(ClassifierBatch, EveryCountAtEveryLaneEqualsOneSignalAtATime)
             ClassifierContext context;
             ASSERT_EQ(classifier_context_init(&context, image.data(), static_cast<std::int32_t>(image.size())),
                       STATUS_OK);
-            const std::string what = std::to_string(units) + " units, network " + std::to_string(kind);
-            for (int first = 0; first < 8; ++first) {
-                for (int count = 0; count <= 17; ++count) {
-                    expect_batch_equals_runs(context, signals.data() + first * INPUT_LENGTH, count,
-                                             (what + ", first signal " + std::to_string(first)).c_str());
+            for (const Path path : paths) {
+                const std::string what = std::to_string(units) + " units, network " + std::to_string(kind) +
+                                         (path.entry ? ", entry" : ", path " + std::to_string(int(path.path)));
+                for (int first = 0; first < WIDEST; ++first) {
+                    for (int count = 0; count <= 2 * WIDEST + 1; ++count) {
+                        expect_batch_equals_runs(context, path, signals.data() + first * INPUT_LENGTH, count,
+                                                 (what + ", first signal " + std::to_string(first)).c_str());
+                    }
                 }
             }
         }

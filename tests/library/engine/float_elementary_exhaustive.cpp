@@ -1,7 +1,8 @@
 // Every one of the 2^32 floats, in one sweep, through
 // - the library's float_tanh and float_exp (the inputs in turn through the
 //   array forms' widest path, their two-lane path and the one-value forms,
-//   so each code path sees every binade);
+//   so each code path sees every binade), and every float through the
+//   AVX-512 lanes of the batch entry where the processor has them;
 // - the single-precision tanh_single and exp_single, counting the arguments
 //   their float evaluation leaves to the double-double fallback;
 // - where the build found the device C library's source (OMBREL_NEWLIB), its
@@ -12,6 +13,8 @@
 #include "engine/float_elementary.h"
 #include "engine/elementary_constants.h"
 #include "engine/float_single.h"
+#include "engine/signal_lanes.h"
+#include "engine/signal_lanes_avx512.h"
 
 #include <algorithm>
 #include <atomic>
@@ -53,6 +56,11 @@ void check_range(std::uint64_t begin, std::uint64_t end)
     float input[CHUNK];
     float output[CHUNK];
     float exp_output[CHUNK];
+#if OMBREL_SIGNAL_LANES_AVX512
+    const bool wide_lanes = signal_lanes_path_available(SignalLanesPath::AVX512);
+    float wide_tanh[CHUNK];
+    float wide_exp[CHUNK];
+#endif
     std::uint64_t tanh_fell = 0;
     std::uint64_t exp_fell = 0;
     std::uint64_t exp_fell_outside = 0;
@@ -77,6 +85,11 @@ void check_range(std::uint64_t begin, std::uint64_t end)
                 exp_output[i] = float_exp(input[i]);
             }
         }
+#if OMBREL_SIGNAL_LANES_AVX512
+        if (wide_lanes) {
+            elementary_avx512(input, wide_tanh, wide_exp, CHUNK);
+        }
+#endif
         for (std::uint32_t i = 0; i < CHUNK; ++i) {
             const float x = input[i];
             const double wide = static_cast<double>(x);
@@ -84,6 +97,12 @@ void check_range(std::uint64_t begin, std::uint64_t end)
             const float exp_expected = static_cast<float>(std::exp(wide));
             check("float_tanh", x, output[i], tanh_expected);
             check("float_exp", x, exp_output[i], exp_expected);
+#if OMBREL_SIGNAL_LANES_AVX512
+            if (wide_lanes) {
+                check("AVX-512 tanh", x, wide_tanh[i], tanh_expected);
+                check("AVX-512 exp", x, wide_exp[i], exp_expected);
+            }
+#endif
 
             float single;
             if (!tanh_single_fast(x, &single)) {
@@ -128,7 +147,8 @@ int main()
 #else
     const char* compared = "library and single-precision tanh and exp (newlib source not found)";
 #endif
-    std::printf("%" PRIu64 " mismatches over all 2^32 floats: %s\n", count, compared);
+    const char* wide = signal_lanes_path_available(SignalLanesPath::AVX512) ? ", AVX-512 lanes" : "";
+    std::printf("%" PRIu64 " mismatches over all 2^32 floats: %s%s\n", count, compared, wide);
     std::printf("single-precision fallbacks: tanh %" PRIu64 ", exp %" PRIu64 " (%" PRIu64
                 " of them x < -87 or x > 88.5: a subnormal e^x or one near overflow)\n",
                 tanh_fallbacks.load(), exp_fallbacks.load(), exp_outside.load());
