@@ -214,10 +214,15 @@ OMBREL_AVX512_INLINE __m512 exp_float_wide(__m512 x) noexcept
 
 // Units first .. first+C-1 with their activations: bias, then weight times
 // feature for inputs 0, 1, ... in order, as hidden_layer sums each unit; C
-// sums in registers.
+// sums in registers. Asks for the `ahead` floats from `next` on (at most a
+// cache line per input) to be fetched into the cache meanwhile: a large
+// array streams from memory, whose latency would otherwise stall every
+// block, and requests spread over the sums keep the memory queue short.
 template <int C>
-OMBREL_AVX512_INLINE void unit_sums(const NetworkView& network, int first, WideBlock& block) noexcept
+OMBREL_AVX512_INLINE void unit_sums(const NetworkView& network, int first, WideBlock& block, const float* next,
+                                    std::size_t ahead) noexcept
 {
+    constexpr int LINE_FLOATS = 16;
     __m512 sums[C];
     for (int c = 0; c < C; ++c) {
         sums[c] = _mm512_set1_ps(network.hidden_biases[first + c]);
@@ -229,6 +234,9 @@ OMBREL_AVX512_INLINE void unit_sums(const NetworkView& network, int first, WideB
         for (int c = 0; c < C; ++c) {
             sums[c] = _mm512_add_ps(sums[c], _mm512_mul_ps(_mm512_set1_ps(row[c]), x));
         }
+        if (static_cast<std::size_t>(i * LINE_FLOATS) < ahead) {
+            _mm_prefetch(reinterpret_cast<const char*>(next + i * LINE_FLOATS), _MM_HINT_T0);
+        }
     }
     for (int c = 0; c < C; ++c) {
         block.hidden[first + c] = tanh_wide(sums[c]);
@@ -237,20 +245,24 @@ OMBREL_AVX512_INLINE void unit_sums(const NetworkView& network, int first, WideB
 
 constexpr int UNITS_AT_ONCE = 8;
 
-OMBREL_AVX512_INLINE void hidden_wide(const NetworkView& network, WideBlock& block) noexcept
+// The activations of every unit; the first group of units prefetches (see
+// unit_sums).
+OMBREL_AVX512_INLINE void hidden_wide(const NetworkView& network, WideBlock& block, const float* next,
+                                      std::size_t ahead) noexcept
 {
     int first = 0;
     for (; first + UNITS_AT_ONCE <= network.hidden_units; first += UNITS_AT_ONCE) {
-        unit_sums<UNITS_AT_ONCE>(network, first, block);
+        unit_sums<UNITS_AT_ONCE>(network, first, block, next, first == 0 ? ahead : 0);
     }
+    ahead = first == 0 ? ahead : 0;
     switch (network.hidden_units - first) {
-    case 7: unit_sums<7>(network, first, block); break;
-    case 6: unit_sums<6>(network, first, block); break;
-    case 5: unit_sums<5>(network, first, block); break;
-    case 4: unit_sums<4>(network, first, block); break;
-    case 3: unit_sums<3>(network, first, block); break;
-    case 2: unit_sums<2>(network, first, block); break;
-    case 1: unit_sums<1>(network, first, block); break;
+    case 7: unit_sums<7>(network, first, block, next, ahead); break;
+    case 6: unit_sums<6>(network, first, block, next, ahead); break;
+    case 5: unit_sums<5>(network, first, block, next, ahead); break;
+    case 4: unit_sums<4>(network, first, block, next, ahead); break;
+    case 3: unit_sums<3>(network, first, block, next, ahead); break;
+    case 2: unit_sums<2>(network, first, block, next, ahead); break;
+    case 1: unit_sums<1>(network, first, block, next, ahead); break;
     default: break;
     }
 }
@@ -342,7 +354,10 @@ OMBREL_AVX512_TARGET void signal_lanes_avx512(const NetworkView& network, const 
             rows[s] = signals + (done + static_cast<std::size_t>(s < in_block ? s : in_block - 1)) * INPUT_LENGTH;
         }
         standardise_wide(rows, means, scales, block.features);
-        hidden_wide(network, block);
+        // The next block's signals, fetched while this one's sums run.
+        const std::size_t following = count - done - static_cast<std::size_t>(in_block);
+        const std::size_t ahead = (following < WIDE ? following : WIDE) * INPUT_LENGTH;
+        hidden_wide(network, block, signals + (done + static_cast<std::size_t>(in_block)) * INPUT_LENGTH, ahead);
         __m512 exponentials[CLASS_COUNT];
         exponentials_wide(network, block, exponentials);
         decision_wide(exponentials, in_block, probabilities + done * CLASS_COUNT, class_ids + done);
