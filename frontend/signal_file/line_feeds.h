@@ -1,15 +1,14 @@
-// The one line-feed counter: the line count of a file and the lines of a
-// threaded pass's blocks are both counted here.
+// A file's line feeds counted on a stream (count_line_feeds_in, which
+// counts them in memory, comes with this header).
 #ifndef OMBREL_SIGNAL_FILE_LINE_FEEDS_H
 #define OMBREL_SIGNAL_FILE_LINE_FEEDS_H
+
+#include "text/line_feed_count.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-
-// Bytes equal to 10 in data[0 .. size - 1].
-std::int64_t count_line_feeds_in(const char* data, std::size_t size) noexcept;
 
 enum class LineCountOutcome : std::uint8_t {
     COUNTED,

@@ -1,5 +1,6 @@
 #include "signal_file/sequential_pass.h"
 
+#include "signal_file/window_end.h"
 #include "text/line_tally.h"
 #include "text/signal_line.h"
 #include "text/signal_stream.h"
@@ -30,51 +31,74 @@ struct Batch {
     int count;
 };
 
-bool hand_over(Batch* batch, const SequentialPassSetup& setup) noexcept
+bool hand_over(Batch* batch, const SequentialPassSetup& setup, const WindowEnd& window) noexcept
 {
     const int count = batch->count;
     batch->count = 0;
-    return deliver_signals(setup.delivery, batch->first_line, batch->values, count, setup.end);
+    return deliver_signals(setup.delivery, batch->first_line, batch->values, count, window.end);
 }
 
-SignalFileOutcome read_lines(SignalStream* stream, LineTally* tally, const SequentialPassSetup& setup) noexcept
+bool stop_asked(const SequentialPassSetup& setup) noexcept
+{
+    return setup.stop != nullptr && setup.stop->load(std::memory_order_relaxed);
+}
+
+// The outcome of a signal that could not be read, once the signals before
+// it are handed over: a whole file's count that fails outweighs it.
+SignalFileOutcome signal_failure(SignalStream* stream, WindowEnd* window, std::int64_t line) noexcept
+{
+    // After a read error the stream is never at its end.
+    const SignalFileStatus status = signal_stream_at_eof(stream)     ? SignalFileStatus::RUN_OUT
+                                    : signal_stream_cut_short(stream) ? SignalFileStatus::READ_ERROR
+                                                                      : SignalFileStatus::SCAN_FAILURE;
+    const SignalFileStatus counted = window_end_settle(window, stream);
+    return counted != SignalFileStatus::COMPLETE ? failed(counted, 0) : failed(status, line);
+}
+
+SignalFileOutcome read_lines(SignalStream* stream, LineTally* tally, const SequentialPassSetup& setup,
+                             WindowEnd* window) noexcept
 {
     Batch batch;
     batch.count = 0;
     float skipped[INPUT_LENGTH];
-    for (std::int64_t line = setup.first_line; line <= setup.end; ++line) {
-        if (batch.count == SIGNAL_BATCH && !hand_over(&batch, setup)) {
+    for (std::int64_t line = setup.first_line;; ++line) {
+        if (((line - setup.first_line) & 4095) == 0 && stop_asked(setup)) {
             return failed(SignalFileStatus::SINK_STOPPED, 0);
+        }
+        SignalFileStatus count_failure = SignalFileStatus::COMPLETE;
+        const LineReach reach = window_reaches(window, stream, line, &count_failure);
+        if (reach != LineReach::WITHIN || batch.count == SIGNAL_BATCH) {
+            if (!hand_over(&batch, setup, *window)) {
+                return failed(SignalFileStatus::SINK_STOPPED, 0);
+            }
+            if (reach != LineReach::WITHIN) {
+                return failed(reach == LineReach::BEYOND ? SignalFileStatus::COMPLETE : count_failure, 0);
+            }
         }
         const bool kept = line >= setup.begin;
         float* signal = kept ? batch.values + batch.count * INPUT_LENGTH : skipped;
-        // A signal that a read error may have cut short is not classified.
-        // After a read error the stream is never at its end; a scan that
-        // stopped on a read error has taken every byte read.
+        // A signal that a read error may have cut short is not classified: a
+        // scan that stopped on a read error has taken every byte read.
         if (!read_signal_line_tallied(stream, signal, tally) || signal_stream_cut_short(stream)) {
-            const SignalFileStatus status = signal_stream_at_eof(stream)     ? SignalFileStatus::RUN_OUT
-                                            : signal_stream_cut_short(stream) ? SignalFileStatus::READ_ERROR
-                                                                              : SignalFileStatus::SCAN_FAILURE;
-            return hand_over(&batch, setup) ? failed(status, line) : failed(SignalFileStatus::SINK_STOPPED, 0);
+            return hand_over(&batch, setup, *window) ? signal_failure(stream, window, line)
+                                                     : failed(SignalFileStatus::SINK_STOPPED, 0);
         }
         if (kept && batch.count++ == 0) {
             batch.first_line = line;
         }
-        if ((line & 4095) == 0 && setup.stop != nullptr && setup.stop->load(std::memory_order_relaxed)) {
-            return failed(SignalFileStatus::SINK_STOPPED, 0);
-        }
     }
-    return hand_over(&batch, setup) ? failed(SignalFileStatus::COMPLETE, 0) : failed(SignalFileStatus::SINK_STOPPED, 0);
 }
 
-SignalFileOutcome read_through(SignalStream* stream, const SequentialPassSetup& setup) noexcept
+SignalFileOutcome read_through(SignalStream* stream, const SequentialPassSetup& setup, std::int64_t* end) noexcept
 {
     signal_stream_limit(stream, setup.byte_limit);
     LineTally tally;
     line_tally_start(&tally, setup.first_line);
-    SignalFileOutcome outcome = read_lines(stream, &tally, setup);
+    WindowEnd window{setup.end, setup.file, setup.byte_limit, setup.stop};
+    SignalFileOutcome outcome = read_lines(stream, &tally, setup, &window);
     if (outcome.status == SignalFileStatus::COMPLETE) {
         line_tally_finish(stream, &tally);
+        *end = window.end;
     }
     outcome.misaligned_line = tally.off_line;
     outcome.misaligned_values = tally.off_values;
@@ -84,15 +108,15 @@ SignalFileOutcome read_through(SignalStream* stream, const SequentialPassSetup& 
 
 } // namespace
 
-SignalFileOutcome sequential_pass(const SequentialPassSetup& setup) noexcept
+SignalFileOutcome sequential_pass(const SequentialPassSetup& setup, std::int64_t* end) noexcept
 {
     SignalStream stream;
     const std::unique_ptr<char, void (*)(void*)> large(static_cast<char*>(std::malloc(STREAM_BUFFER)), std::free);
     if (large) {
         signal_stream_init_buffer(&stream, setup.file, large.get(), STREAM_BUFFER);
-        return read_through(&stream, setup);
+        return read_through(&stream, setup, end);
     }
     char small[SMALL_STREAM_BUFFER];
     signal_stream_init_buffer(&stream, setup.file, small, sizeof small);
-    return read_through(&stream, setup);
+    return read_through(&stream, setup, end);
 }

@@ -113,36 +113,36 @@ bool read_threaded(SignalFile* f, const SignalReadSettings& settings, SignalSink
     return false;
 }
 
-// With threads the pass counts a whole file's lines as it reads them; on
-// one thread (or when no worker can start) they are counted first.
+// A whole file's lines are counted as they are read, by the threaded pass
+// or the sequential one: the file is read once.
 SignalFileOutcome read_window(SignalFile* f, const SignalReadSettings& settings, SignalSink sink,
                               ClassifierContext* context) noexcept
 {
     SequentialPassSetup rest{f->file, f->size, 1, f->begin, f->end, {sink, context}, f->stop};
-    bool started = false;
-    if (settings.threads > 1 && f->size != 0) {
+    if (f->end < 0) {
         // The path must still name the file read, as for a count on its own stream.
-        const SignalFileOutcome same = f->end < 0 ? count_lines(f, 0) : outcome_of(SignalFileStatus::COMPLETE);
+        const SignalFileOutcome same = count_lines(f, 0);
         if (same.status != SignalFileStatus::COMPLETE) {
             return same;
         }
+    }
+    bool started = false;
+    if (settings.threads > 1 && f->size != 0) {
         SignalFileOutcome outcome{};
         if (read_threaded(f, settings, sink, &rest, &outcome, &started)) {
             return outcome;
         }
     }
-    if (f->end < 0) {
-        const SignalFileOutcome counted = count_lines(f, f->size);
-        if (counted.status != SignalFileStatus::COMPLETE) {
-            return counted;
-        }
-        f->end = f->line_count;
-        rest.end = f->end;
-    }
     if (!started) {
         start(sink);
     }
-    return sequential_pass(rest);
+    std::int64_t end = -1;
+    const SignalFileOutcome outcome = sequential_pass(rest, &end);
+    if (outcome.status == SignalFileStatus::COMPLETE && f->end < 0) {
+        f->line_count = end;
+        f->end = end;
+    }
+    return outcome;
 }
 
 // Whether the bytes after the last line feed of the first `size` (all of

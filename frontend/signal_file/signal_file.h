@@ -8,9 +8,10 @@
 // One rule for every thread count: the file is what its first `size` bytes
 // hold, `size` taken when it is opened. The line count counts the line feeds
 // in them, and no reader takes a byte past them, so lines appended while a
-// run goes on are never read. A file that loses bytes runs out: during the
-// count, before any signal is read (RUN_OUT, failing line 0); later, inside
-// the first signal whose bytes are gone.
+// run goes on are never read. A file that loses bytes runs out: where its
+// lines are counted (an end's count on a stream of its own, or a whole
+// file's lines counted as they are read), RUN_OUT on failing line 0; else
+// inside the first signal whose bytes are gone.
 #ifndef OMBREL_SIGNAL_FILE_H
 #define OMBREL_SIGNAL_FILE_H
 
@@ -64,7 +65,7 @@ struct SignalFile {
     bool unterminated_tail;
     // Null from the open. A caller that sets it to a flag of its own may
     // stop the settling and the read from another thread by setting the
-    // flag: they then end with SINK_STOPPED within a block of the line
+    // flag: they then end with SINK_STOPPED within a block of a line
     // count (256 KiB), a block of the threaded pass or 4,096 lines.
     const std::atomic<bool>* stop;
 };
@@ -90,9 +91,8 @@ inline constexpr std::uint8_t SIGNAL_COLUMN_NUMBERS = 2; // line 1 reads 0, 1, .
 // Where records go, in line order, on the thread that called
 // signal_file_read. `take` returns false to stop the run (SINK_STOPPED).
 // `start`, when given, is called once before any record, as soon as the
-// window's lines are known to be read: after the line count on one thread,
-// before the pass with threads (which counts a whole file's lines as it
-// reads them); never when the read fails before.
+// reading starts (a whole file's lines are counted as they are read); never
+// when the read fails before.
 struct SignalSink {
     bool (*take)(void* context, const SignalRecord& record) noexcept;
     void* context;
@@ -121,9 +121,11 @@ SignalFileOutcome signal_file_settle(SignalFile* f, const SignalWindowStep* step
 // handed over) and hands the window's signals to the sink. The outcome is
 // the same for every thread count, failures included, and so are the
 // records before a failure while reading; only where the line count of a
-// whole file fails (a read error, a file that shrinks) do the threads, which
-// count as they read, hand over the records before the failure, where one
-// thread counts first and hands over none.
+// whole file fails (a read error, a file that shrinks: READ_ERROR or
+// RUN_OUT on line 0, whatever else the pass met) may they differ: each
+// thread count hands over the records it read before it met the failure,
+// none marked last; threads stop reading ahead at the first line that is not
+// one signal, one thread reads on to the failure.
 SignalFileOutcome signal_file_read(SignalFile* f, const SignalReadSettings& settings, SignalSink sink) noexcept;
 
 void signal_file_close(SignalFile* f) noexcept;

@@ -1,5 +1,7 @@
 #include "signal_stream.h"
 
+#include "line_feed_count.h"
+
 #include <cstring>
 
 namespace {
@@ -25,6 +27,7 @@ void signal_stream_init_buffer(SignalStream* s, std::FILE* file, char* storage,
     s->read_failed = false;
     s->end_seen = false;
     s->unread_limit = UINT64_MAX;
+    s->line_feeds = 0;
 }
 
 void signal_stream_limit(SignalStream* s, std::uint64_t bytes) noexcept
@@ -46,6 +49,7 @@ void signal_stream_init_memory(SignalStream* s, const char* bytes, std::size_t s
     s->read_failed = false;
     s->end_seen = false;
     s->unread_limit = 0;
+    s->line_feeds = 0;
 }
 
 bool signal_stream_refill(SignalStream* s) noexcept
@@ -69,6 +73,7 @@ bool signal_stream_refill(SignalStream* s) noexcept
         }
     }
     const std::size_t got = std::fread(s->data + s->filled, 1, wanted, s->file);
+    s->line_feeds += count_line_feeds_in(s->data + s->filled, got);
     s->filled += got;
     s->unread_limit -= got;
     if (got < wanted) {

@@ -29,6 +29,10 @@ inline bool signal_stream_at_eof(const SignalStream* s) noexcept;
 inline bool signal_stream_cut_short(const SignalStream* s) noexcept;
 inline int signal_stream_peek(SignalStream* s) noexcept;
 inline void signal_stream_advance(SignalStream* s) noexcept;
+inline std::int64_t signal_stream_line_feeds(const SignalStream* s) noexcept;
+inline std::uint64_t signal_stream_bytes_read(const SignalStream* s) noexcept;
+inline bool signal_stream_read_all(const SignalStream* s) noexcept;
+inline bool signal_stream_read_failed(const SignalStream* s) noexcept;
 
 struct SignalStream {
 private:
@@ -43,6 +47,7 @@ private:
     bool read_failed;      // the reading stopped on an error, not at the end
     bool end_seen;         // a character was asked for past the end of the file
     std::uint64_t unread_limit; // bytes the stream may still take from the file; the rest is as if absent
+    std::int64_t line_feeds;    // in the bytes read from the file
 
     friend void signal_stream_init_buffer(SignalStream*, std::FILE*, char*, std::size_t) noexcept;
     friend void signal_stream_limit(SignalStream*, std::uint64_t) noexcept;
@@ -59,6 +64,10 @@ private:
     friend bool signal_stream_cut_short(const SignalStream*) noexcept;
     friend int signal_stream_peek(SignalStream*) noexcept;
     friend void signal_stream_advance(SignalStream*) noexcept;
+    friend std::int64_t signal_stream_line_feeds(const SignalStream*) noexcept;
+    friend std::uint64_t signal_stream_bytes_read(const SignalStream*) noexcept;
+    friend bool signal_stream_read_all(const SignalStream*) noexcept;
+    friend bool signal_stream_read_failed(const SignalStream*) noexcept;
 };
 
 // file: opened "rb", at its start; storage: the caller's buffer of
@@ -147,6 +156,37 @@ inline bool signal_stream_at_eof(const SignalStream* s) noexcept
 inline bool signal_stream_cut_short(const SignalStream* s) noexcept
 {
     return s->read_failed && s->next == s->filled;
+}
+
+// --- What has been read from the file ----------------------------------------
+
+// The line feeds among the bytes read from the file so far, whether taken
+// or not (counted as each read comes in, while the bytes are in the cache);
+// 0 for a stream over memory.
+inline std::int64_t signal_stream_line_feeds(const SignalStream* s) noexcept
+{
+    return s->line_feeds;
+}
+
+// Bytes read from the file since the stream began: the file's position
+// relative to where the stream found it.
+inline std::uint64_t signal_stream_bytes_read(const SignalStream* s) noexcept
+{
+    return static_cast<std::uint64_t>(s->moved) + s->filled;
+}
+
+// Every byte the limit (signal_stream_limit) lets the stream take has been
+// read: the line feeds above are those of all of them.
+inline bool signal_stream_read_all(const SignalStream* s) noexcept
+{
+    return s->unread_limit == 0;
+}
+
+// The reading stopped on an error (whether or not the bytes before it have
+// all been taken).
+inline bool signal_stream_read_failed(const SignalStream* s) noexcept
+{
+    return s->read_failed;
 }
 
 // --- One character at a time, as fgetc and ungetc see it --------------------

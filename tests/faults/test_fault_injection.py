@@ -11,9 +11,10 @@ a clean run: reads (EIO), writes to standard output (EIO, ENOSPC), opens
   - put nothing on standard error except the write-failure line;
   - never refuse the (sound) knowledge as one that does not match.
 The signal file is also changed while the program is stopped between its
-steps: cut short after the line count (the scan-failure block), grown after
-the count (the lines added are not read) and replaced between the open and
-the count (the block of a file that could not be opened).  Finally a sweep
+steps: cut short after the check that its path still names it (the
+scan-failure block), grown then (the lines added are not read) and replaced
+between the open and that check (the block of a file that could not be
+opened).  Finally a sweep
 of address-space limits (ulimit -v) around the smallest that lets the
 program start must give the knowledge refusal (status 125) where the
 knowledge buffer cannot be allocated, and never a crash; on two threads,
@@ -152,10 +153,10 @@ def stopped_run(emulator_command, call, number, change, env=None):
 
 
 def own_reads(command, signals, workdir, env):
-    """The 1-based numbers of the read calls on the signal file: the line
-    count's (on one thread: its own stream, opened second) and the run's
-    after the first close of a second stream (the count's, or with threads
-    the check that the path still names the file read)."""
+    """The 1-based numbers of the read calls on the signal file: those of a
+    line count on a stream of its own (opened second), and the run's after
+    the first close of a second stream (the count's, or the check that the
+    path still names the file read)."""
     trace = os.path.join(workdir, "reads.txt")
     subprocess.run(["strace", "-y", "-o", trace, "-e", "trace=read,close"] + command,
                    capture_output=True, timeout=TIMEOUT, check=True, env=env)
@@ -178,7 +179,8 @@ def own_reads(command, signals, workdir, env):
 
 
 def changing_files(emulator, knowledge, signals, clean, workdir, failures, threads):
-    """The line count's own stream, then the reading, on `threads` threads."""
+    """The check of the path (and the line count's own stream, where there is
+    one), then the reading, on `threads` threads."""
     command = [emulator, "ombr_classification", "--knowledge_path", knowledge, "--file", signals]
     with open(signals, "rb") as f:
         original = f.read()
@@ -205,11 +207,11 @@ def changing_files(emulator, knowledge, signals, clean, workdir, failures, threa
     run_out = b"Error: incompatibility between required and number of data in file"
     env = dict(os.environ, OMBREL_THREADS=threads)
     calls = traced_calls(command, [signals], workdir, env)
-    count_close = calls["close"].index(True) + 1           # the line count's stream
+    count_close = calls["close"].index(True) + 1           # the path check's stream
     seeks = [i + 1 for i, own in enumerate(calls["lseek"]) if own]
     count_reads, run_reads = own_reads(command, signals, workdir, env)
-    # With threads the lines are counted as they are read: there is no
-    # count of its own to stop in.
+    # A whole file's lines are counted as they are read: there is no count
+    # of its own to stop in.
     during_count = [("shrunk during the count", "read", count_reads[0], shrink)] if count_reads else []
     for name, call, number, change in during_count + [
                                        ("shrunk after the count", "close", count_close, shrink),

@@ -81,6 +81,14 @@ def files():
     lines = list(base)
     lines[4] = "1" * 70000 + lines[4][lines[4].index(","):]  # longer than a block buffer of small blocks
     out.append(("line-longer-than-buffer", "".join(lines).encode()))
+    # Past the 32 signals one thread classifies at a time: a bad value or a
+    # line of 65 values inside a batch and on each side of its boundaries.
+    many = aligned(rng, 100).splitlines(keepends=True)
+    for where in (31, 32, 33, 64, 99):
+        lines = list(many)
+        lines[where] = lines[where].replace(",", ",x", 1) if where % 2 else signal_line(rng, 65)
+        out.append(("line-%d-of-100" % (where + 1), "".join(lines).encode()))
+    out.append(("crlf-100-no-final-line-feed", aligned(rng, 100, end="\r\n")[:-1].encode()))
     out.append(("only-line-feeds", b"\n" * 50))
     out.append(("carriage-returns-only", aligned(rng, 5, end="\r").encode()))
     for seed in range(12):

@@ -8,6 +8,7 @@
 #include "signal_file/block_lines.h"
 #include "signal_file/block_output.h"
 #include "signal_file/line_feeds.h"
+#include "signal_file/sequential_pass.h"
 #include "signal_file/signal_file.h"
 #include "signal_file/threaded_pass.h"
 
@@ -446,7 +447,7 @@ TEST(SignalFile, AStopFlagEndsTheCountAndTheReadEarly)
     const SignalWindowStep end{true, 11000};
     EXPECT_EQ(signal_file_settle(&f, &end, 1).status, SignalFileStatus::SINK_STOPPED);
     signal_file_close(&f);
-    // One thread counts a whole file's lines first.
+    // Set before the read: nothing is handed over.
     StoppingSink none{&stop, 0};
     ASSERT_EQ(signal_file_open(&f, file.path.c_str()).status, SignalFileStatus::COMPLETE);
     f.stop = &stop;
@@ -639,6 +640,121 @@ TEST(SignalFile, OneThreadGivesEachSignalTheClassificationOfItsOwn)
                 EXPECT_TRUE(got.records == want.records) << what << ": " << got.records.size() << " records against "
                                                          << want.records.size();
             }
+        }
+    }
+}
+
+// Aligned lines, then one padded with at least `padding` spaces so that its
+// line end `end` starts at byte `at`, then `after`.
+std::string line_end_at(std::size_t at, std::size_t padding, const char* end, const std::string& after)
+{
+    std::string text;
+    int k = 0;
+    while (text.size() + 2 * signal_line(64, k).size() + padding < at) {
+        text += signal_line(64, k++);
+    }
+    text += signal_line(64, k, "");
+    text.append(at - text.size(), ' ');
+    return text + end + after;
+}
+
+// One thread counts a whole file's lines from its stream's reads. Line ends
+// on each side of the first read's last byte (1 MiB), the lines around
+// them short or longer than the reader's lookahead, the file ending there
+// or not; a file of 128 values a line, whose signals outrun its lines, and
+// a line longer than the buffer, so that the count must look past a full
+// buffer and the read go on after it: every thread count agrees, and the
+// line count is the file's.
+TEST(SignalFile, OneThreadCountsAWholeFileAsItReadsIt)
+{
+    constexpr std::size_t READ = std::size_t{1} << 20;
+    const auto nothing = [](SignalFile*) {};
+    std::vector<std::string> texts;
+    for (const std::size_t at : {READ - 2, READ - 1, READ, READ + 1}) {
+        for (const char* end : {"\n", "\r\n"}) {
+            for (const std::string& after : {std::string(), aligned(3), std::string("1,2")}) {
+                texts.push_back(line_end_at(at, after.size() == 3 ? 6000 : 0, end, after));
+            }
+        }
+    }
+    std::string wide;
+    for (int k = 0; k < 3000; ++k) {
+        wide += signal_line(128, k);
+    }
+    texts.push_back(wide);
+    std::string bad = wide;
+    bad.replace(bad.find(',', 1000 * signal_line(128, 0).size()), 1, ",x"); // on line 1001, signal 2001 or so
+    texts.push_back(bad);
+    std::string gap = signal_line(64, 1);
+    gap.insert(gap.find(',') + 1, READ + READ / 2, ' '); // white space before a value, longer than the buffer
+    texts.push_back(aligned(2) + gap + aligned(2));
+    for (const std::string& text : texts) {
+        const TextFile file(text);
+        SignalFile f;
+        ASSERT_EQ(signal_file_open(&f, file.path.c_str()).status, SignalFileStatus::COMPLETE);
+        ASSERT_EQ(signal_file_settle(&f, nullptr, 0).status, SignalFileStatus::COMPLETE);
+        FileRun one{};
+        one.outcome = signal_file_read(&f, {nullptr, 0, 1, 1 << 16}, {collect, &one.records});
+        const auto lines = std::count(text.begin(), text.end(), '\n');
+        const std::string what = std::to_string(text.size()) + " bytes, " + std::to_string(lines) + " lines";
+        if (one.outcome.status == SignalFileStatus::COMPLETE) {
+            EXPECT_EQ(f.line_count, lines) << what;
+            ASSERT_EQ(one.records.size(), static_cast<std::size_t>(lines)) << what;
+            EXPECT_TRUE(one.records.back().last) << what;
+        }
+        signal_file_close(&f);
+        expect_same(read_file(file, 1, 1 << 16, nothing), read_file(file, 2, 1 << 16, nothing), what);
+    }
+}
+
+FILE* failing_file(FailingText* failing)
+{
+    return fopencookie(failing, "rb", {failing_read, nullptr, failing_seek, nullptr});
+}
+
+// A whole file read on one thread whose reads fail from a byte on, or that
+// ends before its size: the count fails whatever line the pass was on,
+// after records that the intact file also gives, none of them the last; on
+// files of aligned lines, the very records of the threaded pass.
+TEST(SequentialPass, AWholeFileWhoseCountFailsHandsOverOnlyWhatTheIntactFileGives)
+{
+    std::mt19937 random(20261210);
+    ClassifierContext context;
+    (void)classifier_context_init(&context, knowledge().data(), static_cast<std::int32_t>(knowledge().size()));
+    const auto pass = [&context](std::FILE* file, std::uint64_t size, std::vector<Record>* records) {
+        const SequentialPassSetup setup{file, size, 1, 1, -1, {{collect, records}, &context}};
+        std::int64_t end = -1;
+        const SignalFileOutcome outcome = sequential_pass(setup, &end);
+        std::fclose(file);
+        return outcome;
+    };
+    for (int round = 0; round < 120; ++round) {
+        const bool mixed = round % 2 == 0;
+        const std::string text = (mixed ? generated_text(random) : "") + aligned(static_cast<int>(below(random, 70)));
+        std::vector<Record> intact;
+        (void)pass(memory_file(text), text.size(), &intact);
+        FailingText failing{&text, 0, below(random, text.size())};
+        std::vector<Record> records;
+        const SignalFileOutcome failed = pass(failing_file(&failing), text.size(), &records);
+        std::vector<Record> short_records;
+        const SignalFileOutcome ran_out = pass(memory_file(text), text.size() + 7, &short_records);
+        const std::string what = "round " + std::to_string(round) + ", failing at " + std::to_string(failing.fail_at);
+        EXPECT_EQ(failed.status, SignalFileStatus::READ_ERROR) << what;
+        EXPECT_EQ(ran_out.status, SignalFileStatus::RUN_OUT) << what;
+        EXPECT_EQ(failed.failing_line + ran_out.failing_line, 0) << what;
+        const auto same_not_last = [](const Record& got, const Record& whole) {
+            return got.line == whole.line && got.floats == whole.floats && !got.last;
+        };
+        // Every line is read before the missing end is met.
+        ASSERT_EQ(short_records.size(), intact.size()) << what;
+        EXPECT_TRUE(std::equal(short_records.begin(), short_records.end(), intact.begin(), same_not_last)) << what;
+        ASSERT_LE(records.size(), intact.size()) << what;
+        EXPECT_TRUE(std::equal(records.begin(), records.end(), intact.begin(), same_not_last)) << what;
+        for (const std::size_t block : {std::size_t{1}, std::size_t{300}, std::size_t{1} << 16}) {
+            FailingText threaded_failing{&text, 0, failing.fail_at};
+            std::vector<Record> threaded;
+            (void)threaded_on(failing_file(&threaded_failing), text.size(), 1, -1, block, &threaded);
+            EXPECT_TRUE(mixed || threaded == records) << what << ", block " << block;
         }
     }
 }
