@@ -186,9 +186,15 @@ OMBREL_AVX512_INLINE __m512 tanh_wide(__m512 x) noexcept
     __m512 value = _mm512_set1_ps(1.0f);
     __mmask16 decided = saturated | identity;
     if (covered != 0) {
+        // Eight lanes with none covered skip their half of the evaluation.
         __mmask8 low_clear = 0, high_clear = 0;
-        const __m512d low = tanh_quotient(low_doubles(magnitude), static_cast<__mmask8>(covered), &low_clear);
-        const __m512d high = tanh_quotient(high_doubles(magnitude), static_cast<__mmask8>(covered >> 8), &high_clear);
+        __m512d low = _mm512_set1_pd(1.0), high = low;
+        if (static_cast<__mmask8>(covered) != 0) {
+            low = tanh_quotient(low_doubles(magnitude), static_cast<__mmask8>(covered), &low_clear);
+        }
+        if (static_cast<__mmask8>(covered >> 8) != 0) {
+            high = tanh_quotient(high_doubles(magnitude), static_cast<__mmask8>(covered >> 8), &high_clear);
+        }
         const __mmask16 clear = static_cast<__mmask16>(low_clear | (high_clear << 8));
         value = _mm512_mask_blend_ps(clear, value, floats_of(low, high));
         decided |= clear;
@@ -327,17 +333,16 @@ OMBREL_AVX512_INLINE void decision_wide(const __m512* e, int count, float* proba
     const __m512d c = _mm512_shuffle_f64x2(r0, r1, 0xee), d = _mm512_shuffle_f64x2(r2, r3, 0xee);
     const __m512d rows[4] = {_mm512_shuffle_f64x2(a, b, 0x88), _mm512_shuffle_f64x2(a, b, 0xdd),
                              _mm512_shuffle_f64x2(c, d, 0x88), _mm512_shuffle_f64x2(c, d, 0xdd)};
-    float ordered[WIDE * CLASS_COUNT];
-    float* target = count == WIDE ? probabilities : ordered;
-    for (int q = 0; q < 4; ++q) {
-        _mm512_storeu_pd(target + WIDE * q, rows[q]);
+    // Masked stores write the first `count` signals' floats and ids only.
+    for (int q = 0; q < CLASS_COUNT; ++q) {
+        const int left = (count - 4 * q) * CLASS_COUNT;
+        if (left > 0) {
+            const auto mask = static_cast<__mmask16>(left >= WIDE ? 0xffff : (1 << left) - 1);
+            _mm512_mask_storeu_ps(probabilities + WIDE * q, mask, _mm512_castpd_ps(rows[q]));
+        }
     }
-    if (target == ordered) {
-        std::memcpy(probabilities, ordered, static_cast<std::size_t>(count * CLASS_COUNT) * sizeof(float));
-    }
-    std::uint16_t narrow[WIDE];
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(narrow), _mm512_cvtepi32_epi16(index));
-    std::memcpy(class_ids, narrow, static_cast<std::size_t>(count) * sizeof narrow[0]);
+    const auto id_mask = static_cast<__mmask16>((1u << count) - 1);
+    _mm256_mask_storeu_epi16(class_ids, id_mask, _mm512_cvtepi32_epi16(index));
 }
 
 } // namespace
