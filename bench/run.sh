@@ -57,6 +57,8 @@ google_benchmark number_text_benchmark "$data/number_text.json"
   'plain_lines=line reader, then the above' \
   'long_general=`%.18e`: lexer and converter' 'long_decimal=`%.18e`: decimal path, then the lexer' \
   'long_lines=`%.18e`: line reader, then the above' \
+  'shortest_lines=shortest texts of doubles (`repr`, pandas): line reader' \
+  'g_lines=`%g`: line reader' \
   | tee /dev/stderr | "$python" tools/write_doc_table.py "$page" "bench/run.sh number_text"
 
 "$python" bench/measure_formats.py build/release "$data" "${RUNS:-7}" ${OMBREL_BENCH_BASELINE:+"$OMBREL_BENCH_BASELINE"} \

@@ -12,7 +12,7 @@
 #include "decimal_product.h"
 #include "digit_words.h"
 #include "number_chars.h"
-#include "short_decimal.h"
+#include "powers_of_five.h"
 
 #include <bit>
 #include <cstddef>
@@ -23,114 +23,105 @@
 inline constexpr int DECIMAL_SCAN_DIGITS = 19;
 inline constexpr int DECIMAL_SCAN_EXPONENT_DIGITS = 4;
 
-// The bytes from a text's first that the scan may read: a sign and the
-// 32 characters of the mask, and 8 from any digit among them.
-inline constexpr std::ptrdiff_t DECIMAL_SCAN_SPAN = 48;
+// The bytes from a text's first that the scan may read: the 32 characters
+// of the masks (the text, if the scan takes it, lies within them: a sign,
+// 19 digits, a point, an exponent letter and sign and 4 digits), and one
+// more for the digits' 32 after a sign.
+inline constexpr std::ptrdiff_t DECIMAL_SCAN_SPAN = 33;
 
-// 10^n for n from 0 to 19.
-inline constexpr std::uint64_t DECIMAL_SCAN_POWERS[] = {
-    1u,
-    10u,
-    100u,
-    1000u,
-    10000u,
-    100000u,
-    1000000u,
-    10000000u,
-    100000000u,
-    1000000000u,
-    10000000000u,
-    100000000000u,
-    1000000000000u,
-    10000000000000u,
-    100000000000000u,
-    1000000000000000u,
-    10000000000000000u,
-    100000000000000000u,
-    1000000000000000000u,
-    10000000000000000000u,
-};
-
-// The `count` (0 to 19) digits at p as one number, eight at a time: the
-// words' values are independent of each other.
-inline std::uint64_t digit_run_value(const char* p, int count) noexcept
+// field * 10^scale when the product of the padded field refused it, field
+// being D * 10^padding. That happens where the value is a binary fraction
+// and a float midpoint (in the window, decimal_product.h); an integer such
+// as 2890000000 is one, whose padded scale is negative although its own is
+// not: without the padding the product is exact and decides the tie.
+[[gnu::noinline]] inline bool unpadded_decimal_to_float(std::uint64_t field, int padding, int scale, bool negative,
+                                                        float* value) noexcept
 {
-    if (count <= 8) {
-        // One digit (the whole part of an exponent form) needs no word.
-        return count <= 1 ? (count == 0 ? 0 : static_cast<std::uint64_t>(*p - '0')) : digits_value(p, count);
-    }
-    if (count <= 16) {
-        return digits_value(p, 8) * DECIMAL_SCAN_POWERS[count - 8] + digits_value(p + 8, count - 8);
-    }
-    return (digits_value(p, 8) * DIGIT_WORD_POWERS[8] + digits_value(p + 8, 8)) * DECIMAL_SCAN_POWERS[count - 16] +
-           digits_value(p + 16, count - 16);
+    return scale + padding >= 0 &&
+           decimal_product_to<float>(field / DIGIT_RUN_POWERS[padding], scale + padding, negative, value);
 }
 
-// m * 10^q to float: the short decimal's double arithmetic where it is
-// exact, else the product; false where neither decides.
-inline bool decimal_to_float(std::uint64_t m, int q, bool negative, float* value) noexcept
+// The text at s, s[0 .. DECIMAL_SCAN_SPAN - 1] readable: returns the
+// character that ends it, having converted it, or nullptr.
+//
+// The text's shape comes from the masks of its first 32 characters alone,
+// so that the end of one text (and the start of the next) waits for no load
+// but that of the masks: a sign shifts them by one; a point that is the
+// first stop is taken out of them, and the next stop ends the mantissa;
+// after an exponent letter the exponent runs to the next stop but one
+// right after the letter (a sign, if the text is valid).
+//
+// The mantissa is read as the 19-digit field D * 10^(19 - digits)
+// (digit_field), so the float is that of field * 10^(exponent + whole - 19),
+// decided by the product; a scale below the table's least (-64) gives zero,
+// as the field is below 10^19 and 10^19 * 10^-65 lies under half the least
+// subnormal float (2^-150, about 7.0e-46).
+[[gnu::always_inline]] inline const char* scan_decimal_text(const char* s, float* value) noexcept
 {
-    if (m <= SHORT_DECIMAL_MANTISSA_LIMIT && q >= -SHORT_DECIMAL_EXPONENT_LIMIT &&
-        q <= SHORT_DECIMAL_EXPONENT_LIMIT && short_decimal_to_float(m, q, negative, value)) {
-        return true;
-    }
-    return decimal_product_to<float>(m, q, negative, value);
-}
-
-// The text at p (after any sign), p[0 .. DECIMAL_SCAN_SPAN - 1] readable:
-// returns the character that ends it, having converted it, or nullptr. The
-// text's shape comes from one mask of its first 32 characters, so that no
-// load waits for the length of a run before it.
-inline const char* scan_decimal_text(const char* p, bool negative, float* value) noexcept
-{
-    // Bit i set where p[i] is not a digit; bit 32 stands for the rest.
-    const std::uint64_t stops = non_digit_mask(p) | std::uint64_t{non_digit_mask(p + 16)} << 16 | std::uint64_t{1} << 32;
+    const TextMasks masks = text_masks(s);
+    const bool negative = *s == '-';
+    const int sign = negative || *s == '+';
+    const char* const p = s + sign;
+    // Bit 32 stands for the characters past the masks.
+    const std::uint64_t stops = (masks.non_digit | std::uint64_t{1} << 32) >> sign;
+    const std::uint64_t points = masks.point >> sign;
     const int whole = std::countr_zero(stops);
-    const bool point = p[whole] == '.';
-    const int fraction = point ? std::countr_zero(stops >> (whole + 1)) : 0;
-    const int digits = whole + fraction;
+    const std::uint64_t mantissa_stops = stops ^ (points & (0 - points));
+    const int end = std::countr_zero(mantissa_stops);
+    // The first point, taken out, moved the end only if it was the first stop.
+    const bool point = end != whole;
+    const int digits = end - point;
     if (digits == 0 || digits > DECIMAL_SCAN_DIGITS) {
         return nullptr;
     }
-    const int end = whole + point + fraction;
-    const std::uint64_t mantissa =
-        digit_run_value(p, whole) * DECIMAL_SCAN_POWERS[fraction] + digit_run_value(p + whole + 1, fraction);
+    const unsigned char next = static_cast<unsigned char>(p[end]);
     int exponent = 0;
     const char* after = p + end;
-    if (is_exponent_letter(static_cast<unsigned char>(*after), false)) {
-        const bool sign = after[1] == '-' || after[1] == '+';
-        const int first = end + 1 + sign;
-        const int count = std::countr_zero(stops >> first);
-        if (count == 0 || count > DECIMAL_SCAN_EXPONENT_DIGITS || first + count >= 32) {
+    if (is_exponent_letter(next, false)) {
+        const int last = std::countr_zero(stops & ~std::uint64_t{3} << end);
+        const char sign_char = p[end + 1];
+        const int signed_exponent = sign_char == '-' || sign_char == '+';
+        const int count = last - end - 1 - signed_exponent;
+        // Without a sign, the character after the letter is a digit or count is 0.
+        if (count <= 0 || count > DECIMAL_SCAN_EXPONENT_DIGITS || ((stops >> (end + 1)) & 1) != static_cast<std::uint64_t>(signed_exponent)) {
             return nullptr;
         }
-        for (int i = first; i < first + count; ++i) {
-            exponent = exponent * 10 + (p[i] - '0');
-        }
-        exponent = after[1] == '-' ? -exponent : exponent;
-        after = p + first + count;
-    } else if (!ends_decimal_mantissa_at(static_cast<unsigned char>(*after), point, whole == 1 && *p == '0')) {
+        const int magnitude = short_digits_value(p + last - count, count);
+        exponent = sign_char == '-' ? -magnitude : magnitude;
+        after = p + last;
+    } else if (!ends_decimal_mantissa_at(next, point, (whole == 1) & (*p == '0'))) {
         return nullptr;
     }
-    return decimal_to_float(mantissa, exponent - fraction, negative, value) ? after : nullptr;
+    const std::uint64_t field = digit_field(p, whole, digits);
+    const int scale = exponent + whole - DECIMAL_SCAN_DIGITS;
+    if (scale < POWER_OF_FIVE_LEAST) {
+        *value = negative ? -0.0f : 0.0f;
+        return after;
+    }
+    const bool decided = decimal_product_to<float>(field, scale, negative, value) ||
+                         unpadded_decimal_to_float(field, DECIMAL_SCAN_DIGITS - digits, scale, negative, value);
+    return decided ? after : nullptr;
 }
 
-// The same on [p, limit): the text must end before limit, where a character
-// tells that it ends.
-inline const char* scan_decimal(const char* p, const char* limit, bool negative, float* value) noexcept
+// The same on a copy of [p, limit), which is shorter than the span.
+[[gnu::noinline]] inline const char* scan_decimal_copy(const char* p, const char* limit, float* value) noexcept
 {
-    if (limit - p >= DECIMAL_SCAN_SPAN) {
-        return scan_decimal_text(p, negative, value);
-    }
     char copy[2 * DECIMAL_SCAN_SPAN];
     const std::size_t length = static_cast<std::size_t>(limit - p);
     std::memset(copy, ' ', sizeof copy);
     std::memcpy(copy, p, length);
-    const char* const end = scan_decimal_text(copy, negative, value);
+    const char* const end = scan_decimal_text(copy, value);
     if (end == nullptr || end >= copy + length) {
         return nullptr;
     }
     return p + (end - copy);
+}
+
+// The same on [p, limit): the text must end before limit, where a character
+// tells that it ends.
+[[gnu::always_inline]] inline const char* scan_decimal(const char* p, const char* limit, float* value) noexcept
+{
+    return limit - p >= DECIMAL_SCAN_SPAN ? scan_decimal_text(p, value) : scan_decimal_copy(p, limit, value);
 }
 
 #endif

@@ -48,9 +48,10 @@ constexpr bool is_hex_marker(unsigned c) noexcept
 // Whether a decimal mantissa's text ends before c, a character that is no
 // digit: c is no point while none has been read, and no exponent letter. A
 // mantissa that is one lone "0" also goes on at a hex marker.
+// (Bitwise operators: the fast paths meet every outcome, in no pattern.)
 constexpr bool ends_decimal_mantissa_at(unsigned c, bool point_read, bool lone_zero) noexcept
 {
-    return !(c == '.' && !point_read) && !is_exponent_letter(c, false) && !(lone_zero && is_hex_marker(c));
+    return !((c == '.') & !point_read) & !is_exponent_letter(c, false) & !(lone_zero & is_hex_marker(c));
 }
 
 // The same for any character c.

@@ -102,8 +102,7 @@ const char* read_values(const char* p, const char* limit, float* values, int* sl
             end = limit - p >= VALUE_SPAN ? plain_value(p, &values[i]) : read_plain_value(p, limit, &values[i]);
         }
         if (ANY_DECIMAL && end == nullptr) {
-            const bool sign = *start == '+' || *start == '-';
-            end = scan_decimal(start + sign, limit, *start == '-', &values[i]);
+            end = scan_decimal(start, limit, &values[i]);
         }
         if (end == nullptr) {
             return ANY_DECIMAL ? nullptr : start;

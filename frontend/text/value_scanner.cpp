@@ -31,10 +31,7 @@ bool skip_space(SignalStream* s) noexcept
 bool scan_short(SignalStream* s, float* value) noexcept
 {
     const SignalSpan span = signal_stream_span(s);
-    const char* const start = span.begin;
-    // The sign is stepped over without a branch: signs of real data follow
-    // no pattern.
-    const char* const end = scan_decimal(start + (*start == '+' || *start == '-'), span.end, *start == '-', value);
+    const char* const end = scan_decimal(span.begin, span.end, value);
     if (end == nullptr) {
         return false;
     }
@@ -76,8 +73,7 @@ bool scan_value(SignalStream* s, float* value) noexcept
     signal_stream_look_ahead(s);
     const SignalSpan span = signal_stream_span(s);
     if (span.end - span.begin > DECIMAL_SCAN_SPAN && !is_number_space(static_cast<unsigned char>(*span.begin))) {
-        const char* const start = span.begin;
-        const char* const end = scan_decimal_text(start + (*start == '+' || *start == '-'), *start == '-', value);
+        const char* const end = scan_decimal_text(span.begin, value);
         if (end != nullptr) {
             signal_stream_consume_to(s, end);
             return true;

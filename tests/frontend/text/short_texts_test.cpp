@@ -85,8 +85,7 @@ std::string check(const std::string& text)
     while (start != limit && is_number_space(static_cast<unsigned char>(*start))) ++start;
     if (wrong.empty() && start != limit) {
         float value = 0.0f;
-        const bool sign = *start == '+' || *start == '-';
-        const char* end = scan_decimal(start + sign, limit, *start == '-', &value);
+        const char* end = scan_decimal(start, limit, &value);
         wrong = fast_path_difference(end, value, text, expected);
         if (wrong.empty()) {
             end = read_plain_value(start, limit, &value);

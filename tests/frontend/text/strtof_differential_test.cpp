@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -141,9 +142,8 @@ struct Checker {
                 return scan == scan_value ? "scan" : "lexer and converter";
             }
         }
-        const bool sign = text[0] == '-' || text[0] == '+';
         float fast = 0.0f;
-        const char* fast_end = scan_decimal(spaced.data() + sign, spaced.data() + spaced.size(), text[0] == '-', &fast);
+        const char* fast_end = scan_decimal(spaced.data(), spaced.data() + spaced.size(), &fast);
         if (fast_end != nullptr && (!same_value(fast, expected) || fast_end - spaced.data() != taken)) {
             return "decimal fast path";
         }
@@ -196,6 +196,90 @@ TEST(StrtofDifferential, LongTextsNearMidpointsInEveryBinade)
         ASSERT_EQ(wrong, "") << text;
     }
     EXPECT_EQ(hex, cases / 16);
+}
+
+// Random digits, a quarter of them zeros (leading, trailing and inner runs).
+std::string random_digits(Random& random, int count)
+{
+    std::string digits;
+    for (int i = 0; i < count; ++i) {
+        digits += static_cast<char>('0' + (uniform(random, 0, 3) == 0 ? 0 : uniform(random, 0, 9)));
+    }
+    return digits;
+}
+
+// Every shape that the decimal path reads, and the first ones past it: 0 to
+// 20 digits before and after the point (21 in all), with and without the
+// point, a sign, and each exponent form (none; 'e' or 'E'; no sign, '+' or
+// '-'; 0 to 5 digits); eight texts of each. Each is also read where it runs
+// to the end of the buffer: the decimal path may not take it as ended there,
+// and must take every other text of its grammar whose float is normal.
+// (The short texts test reads exponent letters without digits as C does.)
+TEST(StrtofDifferential, EveryShapeOfTheDecimalPath)
+{
+    Random random(20261208);
+    Checker checker;
+    long checked = 0;
+    for (int whole = 0; whole <= 20; ++whole) {
+        for (int fraction = 0; whole + fraction <= 21; ++fraction) {
+            for (int form = 0; form < 8 * 37; ++form) {
+                const bool point = fraction > 0 || uniform(random, 0, 1) == 1;
+                if (whole + fraction == 0) continue;
+                std::string text = std::string("+-").substr(static_cast<std::size_t>(uniform(random, 0, 2)), 1);
+                text += random_digits(random, whole) + (point ? "." : "") + random_digits(random, fraction);
+                if (const int exponent = form % 37 - 1; exponent >= 0) {
+                    text += "eE"[exponent % 2];
+                    text += std::string("+-").substr(static_cast<std::size_t>(exponent / 2 % 3), 1);
+                    text += random_digits(random, exponent / 6);
+                }
+                float value = 0.0f;
+                ASSERT_EQ(scan_decimal(text.data(), text.data() + text.size(), &value), nullptr) << text;
+                if (form % 37 != 0 && (form % 37 - 1) / 6 == 0) {
+                    // An exponent letter without digits: the scan takes it
+                    // (as C's "%f" does, unlike strtof), the decimal path not.
+                    const std::string spaced = text + " ";
+                    ASSERT_EQ(scan_decimal(spaced.data(), spaced.data() + spaced.size(), &value), nullptr) << text;
+                    continue;
+                }
+                const std::string wrong = checker.check(text);
+                ASSERT_EQ(wrong, "") << text;
+                // Within its grammar, the decimal path decides every normal
+                // float but at a midpoint (the double of such a text is one).
+                const std::string spaced = text + " ";
+                const int exponent_digits = form % 37 == 0 ? 1 : (form % 37 - 1) / 6;
+                const double near = std::strtod(text.c_str(), nullptr);
+                const bool midpoint = (std::bit_cast<std::uint64_t>(near) & 0x1FFFFFFFu) == 0x10000000u;
+                if (whole + fraction <= 19 && exponent_digits <= 4 && !midpoint && std::isnormal(static_cast<float>(near))) {
+                    ASSERT_NE(scan_decimal(spaced.data(), spaced.data() + spaced.size(), &value), nullptr) << text;
+                }
+                ++checked;
+            }
+        }
+    }
+    EXPECT_EQ(checked, 251L * 8 * 31); // 22 + 21 + ... + 2 digit counts less the empty one, 31 forms with digits
+}
+
+// Decimals whose value is a binary fraction, as numpy writes 0.5
+// ("5.000000000000000000e-01"), and the same in fixed notation: for these
+// the product lies just under an integer, where the window decides them by
+// rounding that integer; float midpoints among them (m of 25 bits) are ties
+// it must leave to the exact path.
+TEST(StrtofDifferential, BinaryFractionsInEveryForm)
+{
+    Random random(20261209);
+    Checker checker;
+    for (int n = 0; n < 200000; ++n) {
+        const auto m = static_cast<double>(random() >> uniform(random, 38, 63));
+        const double x = std::ldexp(m, uniform(random, -60, 60));
+        char text[96];
+        if (n % 2 == 0) {
+            std::snprintf(text, sizeof text, "%.18e", x);
+        } else {
+            std::snprintf(text, sizeof text, "%.*f", uniform(random, 0, 19), x);
+        }
+        const std::string wrong = checker.check(text);
+        ASSERT_EQ(wrong, "") << text;
+    }
 }
 
 } // namespace
