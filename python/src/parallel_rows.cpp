@@ -11,22 +11,38 @@ namespace {
 struct SharedRun {
     const ClassifierContext& context;
     const RowArrays& arrays;
-    std::atomic<std::size_t> next_block{0};
+    std::size_t threads;
+    std::atomic<std::size_t> next_row{0};
     std::atomic<bool> stop{false};
 };
 
-// Classifies the next unclaimed block; false when none is left or the run
+// Rows of a claim when `remaining` are left: PARALLEL_ROWS_BLOCK while
+// plenty are, then (with several threads) a quarter of each thread's share
+// of the rest, in whole multiples of 256 and at least 1,024, so that the
+// threads end within a small claim of each other.
+std::size_t claim_size(std::size_t remaining, std::size_t threads) noexcept
+{
+    constexpr std::size_t GRAIN = 256;
+    constexpr std::size_t SMALLEST = 1024;
+    const std::size_t share = threads > 1 ? remaining / (4 * threads) / GRAIN * GRAIN : PARALLEL_ROWS_BLOCK;
+    return std::min(remaining, std::clamp(share, SMALLEST, PARALLEL_ROWS_BLOCK));
+}
+
+// Classifies the next unclaimed rows; false when none are left or the run
 // stops. The library's class ids (1 to CLASS_COUNT) fit a byte.
 bool run_next_block(SharedRun& run) noexcept
 {
     if (run.stop.load(std::memory_order_relaxed)) {
         return false;
     }
-    const std::size_t first = run.next_block.fetch_add(1, std::memory_order_relaxed) * PARALLEL_ROWS_BLOCK;
-    if (first >= run.arrays.count) {
-        return false;
-    }
-    const std::size_t count = std::min(PARALLEL_ROWS_BLOCK, run.arrays.count - first);
+    std::size_t first = run.next_row.load(std::memory_order_relaxed);
+    std::size_t count = 0;
+    do {
+        if (first >= run.arrays.count) {
+            return false;
+        }
+        count = claim_size(run.arrays.count - first, run.threads);
+    } while (!run.next_row.compare_exchange_weak(first, first + count, std::memory_order_relaxed));
     std::uint16_t ids[PARALLEL_ROWS_BLOCK];
     classifier_context_run_batch(&run.context, run.arrays.rows + first * INPUT_LENGTH, count,
                                  run.arrays.probabilities + first * CLASS_COUNT, ids);
@@ -41,9 +57,9 @@ bool run_next_block(SharedRun& run) noexcept
 bool classify_rows_parallel(const ClassifierContext& context, const RowArrays& arrays, int threads,
                             Interruption interruption) noexcept
 {
-    SharedRun run{context, arrays};
     const std::size_t blocks = (arrays.count + PARALLEL_ROWS_BLOCK - 1) / PARALLEL_ROWS_BLOCK;
     const std::size_t helpers = std::min(blocks, static_cast<std::size_t>(std::max(threads, 1))) - (blocks > 0);
+    SharedRun run{context, arrays, helpers + 1};
     std::vector<std::thread> pool;
     try {
         pool.reserve(helpers);

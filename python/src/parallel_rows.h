@@ -9,8 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// Rows a thread takes at a time (a millisecond or so of work): the grain of
-// the split and of the interruption.
+// Most rows a thread takes at a time (under a millisecond of work): the
+// grain of the split and of the interruption. Near the end of a call the
+// threads take smaller claims, so that they finish together; a call on at
+// most this many rows runs on the calling thread alone.
 inline constexpr std::size_t PARALLEL_ROWS_BLOCK = 8192;
 
 struct RowArrays {
