@@ -2,9 +2,7 @@
 
 #include "text/number_format.h"
 
-namespace {
-
-void drain(OutputWriter* out) noexcept
+void output_drain(OutputWriter* out) noexcept
 {
     if (out->used != 0 && !out->failed) {
         if (std::fwrite(out->buffer, 1, out->used, out->stream) != out->used) {
@@ -13,8 +11,6 @@ void drain(OutputWriter* out) noexcept
     }
     out->used = 0;
 }
-
-} // namespace
 
 void output_start(OutputWriter* out, std::FILE* stream) noexcept
 {
@@ -27,7 +23,7 @@ void output_bytes(OutputWriter* out, const char* bytes, std::size_t length) noex
 {
     while (length > 0) {
         if (out->used == OUTPUT_CAPACITY) {
-            drain(out);
+            output_drain(out);
         }
         const std::size_t room = OUTPUT_CAPACITY - out->used;
         const std::size_t part = length < room ? length : room;
@@ -41,24 +37,13 @@ void output_bytes(OutputWriter* out, const char* bytes, std::size_t length) noex
 void output_uint(OutputWriter* out, std::uint32_t value) noexcept
 {
     char digits[10];
-    std::size_t n = 0;
-    do {
-        digits[sizeof digits - 1 - n] = static_cast<char>('0' + value % 10);
-        value /= 10;
-        ++n;
-    } while (value != 0);
-    output_bytes(out, digits + sizeof digits - n, n);
+    output_bytes(out, digits, static_cast<std::size_t>(put_uint(digits, value) - digits));
 }
 
 void output_int(OutputWriter* out, std::int32_t value) noexcept
 {
-    if (value < 0) {
-        output_bytes(out, "-", 1);
-        // Magnitude in unsigned arithmetic: -INT32_MIN does not fit an int32.
-        output_uint(out, 0u - static_cast<std::uint32_t>(value));
-    } else {
-        output_uint(out, static_cast<std::uint32_t>(value));
-    }
+    char digits[11];
+    output_bytes(out, digits, static_cast<std::size_t>(put_int(digits, value) - digits));
 }
 
 void output_fixed2(OutputWriter* out, float value) noexcept
@@ -69,7 +54,7 @@ void output_fixed2(OutputWriter* out, float value) noexcept
 
 bool output_finish(OutputWriter* out) noexcept
 {
-    drain(out);
+    output_drain(out);
     if (std::fflush(out->stream) != 0 || std::ferror(out->stream)) {
         out->failed = true;
     }

@@ -1,41 +1,47 @@
 #include "report.h"
 
 #include "output_writer.h"
+#include "text/number_format.h"
+
+#include <cstring>
 
 namespace {
 
-// Counts the classification; prints the record up to its line number.
-void record_start(OutputWriter* out, ReportTally* tally, const Classification& result) noexcept
+// The most a record takes besides its class name: under 100 bytes of
+// literals, two numbers of up to 11 characters, the probabilities (each
+// written with its NUL) and the closing line.
+constexpr std::size_t RECORD_MOST = 128 + 2 * 11 + CLASS_COUNT * FIXED2_BUFFER_SIZE;
+
+// Counts the classification and prints its record, written in place: the
+// line number, or array mode's "null" when `line` is null; the last record
+// is followed by the closing line.
+void print_record(OutputWriter* out, ReportTally* tally, const Classification& result, const std::int32_t* line,
+                  bool last) noexcept
 {
     // The library gives ids 1 to CLASS_COUNT; anything else counts as 0.
     const std::uint16_t id = result.class_id;
+    const char* name = CLASS_NAME_TABLE[id <= CLASS_COUNT ? id : 0];
+    const std::size_t name_length = std::strlen(name);
     tally->class_counters[id <= CLASS_COUNT ? id : 0] += 1;
     tally->signal_count += 1;
-    output_text(out, "\t\t{\"signal\": ");
-    output_int(out, tally->signal_count);
-    output_text(out, ", \"line\": ");
-}
-
-// The rest of the record after its line number.
-void record_end(OutputWriter* out, const Classification& result, bool last) noexcept
-{
-    const std::uint16_t id = result.class_id;
-    output_text(out, ", \"class_status\": ");
-    output_uint(out, id);
-    output_text(out, ", \"class_name\": \"");
-    output_text(out, CLASS_NAME_TABLE[id <= CLASS_COUNT ? id : 0]);
-    output_text(out, "\", \"class_proba\": [");
+    char* p = output_room(out, RECORD_MOST + name_length);
+    p = put_text(p, "\t\t{\"signal\": ");
+    p = put_int(p, tally->signal_count);
+    p = put_text(p, ", \"line\": ");
+    p = line != nullptr ? put_int(p, *line) : put_text(p, "\"null\"");
+    p = put_text(p, ", \"class_status\": ");
+    p = put_uint(p, id);
+    p = put_text(p, ", \"class_name\": \"");
+    std::memcpy(p, name, name_length);
+    p = put_text(p + name_length, "\", \"class_proba\": [");
     for (int k = 0; k < CLASS_COUNT - 1; ++k) {
-        output_fixed2(out, result.probabilities[k]);
-        output_text(out, ", ");
+        p += format_fixed2(result.probabilities[k], p);
+        p = put_text(p, ", ");
     }
-    output_fixed2(out, result.probabilities[CLASS_COUNT - 1]);
-    if (last) {
-        output_text(out, "]}\n ");
-        report_closing_line(out);
-    } else {
-        output_text(out, "]},\n ");
-    }
+    p += format_fixed2(result.probabilities[CLASS_COUNT - 1], p);
+    // The closing line of the list follows the last record.
+    p = last ? put_text(p, "]}\n \t],\n") : put_text(p, "]},\n ");
+    output_written(out, p);
 }
 
 } // namespace
@@ -56,16 +62,12 @@ void report_array_header(OutputWriter* out) noexcept
 
 void report_array_record(OutputWriter* out, ReportTally* tally, const Classification& result) noexcept
 {
-    record_start(out, tally, result);
-    output_text(out, "\"null\"");
-    record_end(out, result, true);
+    print_record(out, tally, result, nullptr, true);
 }
 
 void report_file_record(OutputWriter* out, ReportTally* tally, const Classification& result, std::int32_t line, bool last) noexcept
 {
-    record_start(out, tally, result);
-    output_int(out, line);
-    record_end(out, result, last);
+    print_record(out, tally, result, &line, last);
 }
 
 void report_closing_line(OutputWriter* out) noexcept
