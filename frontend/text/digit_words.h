@@ -32,35 +32,37 @@ inline unsigned non_digit_mask(const char* p) noexcept
 #endif
 }
 
-// Which of the 32 characters at p are no decimal digits (bit i for p[i]),
+// Which of the 16 characters at p are no decimal digits (bit i for p[i]),
 // and which are points.
 struct TextMasks {
     std::uint32_t non_digit;
     std::uint32_t point;
 };
 
-inline TextMasks text_masks(const char* p) noexcept
+inline TextMasks short_text_masks(const char* p) noexcept
 {
 #if defined(__SSE2__)
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-    const __m128i zero = _mm_set1_epi8('0');
-    const __m128i nine = _mm_set1_epi8(9);
-    const __m128i point = _mm_set1_epi8('.');
-    const __m128i low_value = _mm_sub_epi8(low, zero);
-    const __m128i high_value = _mm_sub_epi8(high, zero);
-    const auto bits = [](__m128i b) { return static_cast<std::uint32_t>(_mm_movemask_epi8(b)); };
-    const std::uint32_t digit = bits(_mm_cmpeq_epi8(_mm_min_epu8(low_value, nine), low_value)) |
-                                bits(_mm_cmpeq_epi8(_mm_min_epu8(high_value, nine), high_value)) << 16;
-    return {~digit, bits(_mm_cmpeq_epi8(low, point)) | bits(_mm_cmpeq_epi8(high, point)) << 16};
+    const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i value = _mm_sub_epi8(text, _mm_set1_epi8('0'));
+    const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(value, _mm_set1_epi8(9)), value);
+    return {~static_cast<std::uint32_t>(_mm_movemask_epi8(digit)) & 0xFFFFu,
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(text, _mm_set1_epi8('.'))))};
 #else
     TextMasks masks{0, 0};
-    for (int i = 0; i < 32; ++i) {
+    for (int i = 0; i < 16; ++i) {
         masks.non_digit |= is_decimal_digit(static_cast<unsigned char>(p[i])) ? 0u : 1u << i;
         masks.point |= p[i] == '.' ? 1u << i : 0u;
     }
     return masks;
 #endif
+}
+
+// The same for the 32 characters at p.
+inline TextMasks text_masks(const char* p) noexcept
+{
+    const TextMasks low = short_text_masks(p);
+    const TextMasks high = short_text_masks(p + 16);
+    return {low.non_digit | high.non_digit << 16, low.point | high.point << 16};
 }
 
 // The `count` (1 to 8) digits at p as one number, the first the most

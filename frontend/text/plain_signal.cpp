@@ -12,48 +12,49 @@
 
 namespace {
 
-// The characters plain_value may read from a value's first: the sign, then
-// 16 for the mask and at most 1 + 9 + 8 for the digit words.
+// The characters plain_value may read from a value's first: the 16 of the
+// masks, and at most 1 + 9 + 8 for the digit words.
 constexpr std::ptrdiff_t VALUE_SPAN = 1 + 9 + 8;
 
 // A text up to this long is likely of the plain shape (six decimals and a
 // few whole digits, as recorders write them); longer ones rarely are.
 constexpr std::ptrdiff_t PLAIN_LIKELY_LENGTH = 12;
 
-// One plain value at p (no white space before it); returns the character
-// after its text, or nullptr when the text is not plain. p[0 .. VALUE_SPAN-1]
-// must be readable. The text ends where the lexer's grammar ends a decimal
-// mantissa (ends_decimal_mantissa_at: the mask found no digit there); the
+// One plain value at s (no white space before it); returns the character
+// after its text, or nullptr when the text is not plain or runs past the
+// masks of its first 16 characters. s[0 .. VALUE_SPAN-1] must be readable.
+// The text's end comes from the masks alone, as in the decimal path
+// (decimal_scan.h), so that the next value's start waits for no other
+// load. The text ends where the lexer's grammar ends a decimal mantissa
+// (ends_decimal_mantissa_at: the masks found no digit there); the
 // conversion is the converter's for short decimals (short_fraction_to_float),
 // whose midpoint refusal sends the text to the general path.
-inline const char* plain_value(const char* p, float* value) noexcept
+inline const char* plain_value(const char* s, float* value) noexcept
 {
-    const bool negative = *p == '-';
-    p += negative || *p == '+';
-    const unsigned stops = non_digit_mask(p);
+    const TextMasks masks = short_text_masks(s);
+    const bool negative = *s == '-';
+    const int sign = negative || *s == '+';
+    const char* const p = s + sign;
+    const std::uint32_t stops = (masks.non_digit | 1u << 16) >> sign;
+    const std::uint32_t points = masks.point >> sign;
     const int whole = std::countr_zero(stops);
-    if (whole == 0 || whole > 8) {
+    const int end = std::countr_zero(stops ^ (points & (0 - points)));
+    const bool point = end != whole;
+    const int fraction = end - whole - point;
+    // A point needs digits after it; bit 16 - sign stands for characters past the masks.
+    if (whole == 0 || whole > 8 || fraction > 8 || point > fraction || whole + fraction > 15 || end + sign >= 16) {
         return nullptr;
     }
     std::uint64_t mantissa = digits_value(p, whole);
-    int fraction = 0;
-    const char* end = p + whole;
-    bool ends;
-    if (*end == '.') {
-        fraction = std::countr_zero(stops >> (whole + 1));
-        if (fraction == 0 || fraction > 8 || whole + fraction > 15) {
-            return nullptr;
-        }
-        mantissa = mantissa * DIGIT_WORD_POWERS[fraction] + digits_value(end + 1, fraction);
-        end += 1 + fraction;
-        ends = ends_decimal_mantissa_at(static_cast<unsigned char>(*end), true, false);
-    } else {
-        ends = ends_decimal_mantissa_at(static_cast<unsigned char>(*end), false, whole == 1 && *p == '0');
+    if (point) {
+        mantissa = mantissa * DIGIT_WORD_POWERS[fraction] + digits_value(p + whole + 1, fraction);
     }
-    if (!ends || !short_fraction_to_float(mantissa, fraction, negative, value)) {
+    const bool lone_zero = !point & (whole == 1) & (*p == '0');
+    if (!ends_decimal_mantissa_at(static_cast<unsigned char>(p[end]), point, lone_zero) ||
+        !short_fraction_to_float(mantissa, fraction, negative, value)) {
         return nullptr;
     }
-    return end;
+    return p + end;
 }
 
 } // namespace

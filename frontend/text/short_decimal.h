@@ -41,8 +41,10 @@ inline bool short_decimal_double_to_float(double d, bool negative, float* value)
     if ((std::bit_cast<std::uint64_t>(d) & 0x1FFFFFFFu) == 0x10000000u) {
         return false;
     }
-    const float rounded = static_cast<float>(d);
-    *value = negative ? -rounded : rounded;
+    // The sign goes in as a bit: signs of real data follow no pattern that
+    // a branch could learn.
+    const auto rounded = std::bit_cast<std::uint32_t>(static_cast<float>(d));
+    *value = std::bit_cast<float>(rounded | std::uint32_t{negative} << 31);
     return true;
 }
 
