@@ -11,6 +11,7 @@
 
 #include "decimal_product.h"
 #include "digit_words.h"
+#include "digit_words_avx2.h"
 #include "number_chars.h"
 #include "powers_of_five.h"
 
@@ -41,6 +42,23 @@ inline constexpr std::ptrdiff_t DECIMAL_SCAN_SPAN = 33;
            decimal_product_to<float>(field / DIGIT_RUN_POWERS[padding], scale + padding, negative, value);
 }
 
+// The reads of a text's 32 characters: SSE2 or words (digit_words.h), and
+// AVX2 (digit_words_avx2.h) for callers that carry its target.
+struct BaselineDigits {
+    static TextMasks masks(const char* p) noexcept { return text_masks(p); }
+    static std::uint64_t field(const char* p, int whole, int digits) noexcept { return digit_field(p, whole, digits); }
+};
+
+#if defined(OMBREL_DIGIT_WORDS_AVX2)
+struct Avx2Digits {
+    [[gnu::target("avx2")]] static TextMasks masks(const char* p) noexcept { return text_masks_avx2(p); }
+    [[gnu::target("avx2")]] static std::uint64_t field(const char* p, int whole, int digits) noexcept
+    {
+        return digit_field_avx2(p, whole, digits);
+    }
+};
+#endif
+
 // The text at s, s[0 .. DECIMAL_SCAN_SPAN - 1] readable: returns the
 // character that ends it, having converted it, or nullptr.
 //
@@ -56,9 +74,10 @@ inline constexpr std::ptrdiff_t DECIMAL_SCAN_SPAN = 33;
 // decided by the product; a scale below the table's least (-64) gives zero,
 // as the field is below 10^19 and 10^19 * 10^-65 lies under half the least
 // subnormal float (2^-150, about 7.0e-46).
+template <typename Digits = BaselineDigits>
 [[gnu::always_inline]] inline const char* scan_decimal_text(const char* s, float* value) noexcept
 {
-    const TextMasks masks = text_masks(s);
+    const TextMasks masks = Digits::masks(s);
     const bool negative = *s == '-';
     const int sign = negative || *s == '+';
     const char* const p = s + sign;
@@ -92,7 +111,7 @@ inline constexpr std::ptrdiff_t DECIMAL_SCAN_SPAN = 33;
     } else if (!ends_decimal_mantissa_at(next, point, (whole == 1) & (*p == '0'))) {
         return nullptr;
     }
-    const std::uint64_t field = digit_field(p, whole, digits);
+    const std::uint64_t field = Digits::field(p, whole, digits);
     const int scale = exponent + whole - DECIMAL_SCAN_DIGITS;
     if (scale < POWER_OF_FIVE_LEAST) {
         *value = negative ? -0.0f : 0.0f;
@@ -118,10 +137,12 @@ inline constexpr std::ptrdiff_t DECIMAL_SCAN_SPAN = 33;
 }
 
 // The same on [p, limit): the text must end before limit, where a character
-// tells that it ends.
+// tells that it ends. (Near the limit, on a copy, read as the baseline does.)
+template <typename Digits = BaselineDigits>
 [[gnu::always_inline]] inline const char* scan_decimal(const char* p, const char* limit, float* value) noexcept
 {
-    return limit - p >= DECIMAL_SCAN_SPAN ? scan_decimal_text(p, value) : scan_decimal_copy(p, limit, value);
+    return limit - p >= DECIMAL_SCAN_SPAN ? scan_decimal_text<Digits>(p, value)
+                                          : scan_decimal_copy(p, limit, value);
 }
 
 #endif

@@ -82,8 +82,8 @@ namespace {
 // value that is not plain, *slot at its slot, or past the last separator
 // with *slot 64. With ANY_DECIMAL, the decimal path takes what the plain
 // path does not (after a long text, first: the next is likely written
-// alike). nullptr when the line cannot be read here.
-template <bool ANY_DECIMAL>
+// alike), through Digits' reads. nullptr when the line cannot be read here.
+template <bool ANY_DECIMAL, typename Digits = BaselineDigits>
 const char* read_values(const char* p, const char* limit, float* values, int* slot) noexcept
 {
     bool plain = !ANY_DECIMAL;
@@ -103,7 +103,7 @@ const char* read_values(const char* p, const char* limit, float* values, int* sl
             end = limit - p >= VALUE_SPAN ? plain_value(p, &values[i]) : read_plain_value(p, limit, &values[i]);
         }
         if (ANY_DECIMAL && end == nullptr) {
-            end = scan_decimal(start, limit, &values[i]);
+            end = scan_decimal<Digits>(start, limit, &values[i]);
         }
         if (end == nullptr) {
             return ANY_DECIMAL ? nullptr : start;
@@ -119,16 +119,16 @@ const char* read_values(const char* p, const char* limit, float* values, int* sl
     return p;
 }
 
-} // namespace
-
-bool read_plain_signal(SignalStream* s, float* values, bool* line_feed_last) noexcept
+// read_plain_signal with Digits' reads.
+template <typename Digits>
+bool read_signal_values(SignalStream* s, float* values, bool* line_feed_last) noexcept
 {
     signal_stream_look_ahead(s);
     const SignalSpan span = signal_stream_span(s);
     int slot = 0;
     const char* p = read_values<false>(span.begin, span.end, values, &slot);
     if (p != nullptr && slot < SIGNAL_LINE_VALUES) {
-        p = read_values<true>(p, span.end, values, &slot);
+        p = read_values<true, Digits>(p, span.end, values, &slot);
     }
     if (p == nullptr) {
         return false;
@@ -136,4 +136,25 @@ bool read_plain_signal(SignalStream* s, float* values, bool* line_feed_last) noe
     *line_feed_last = p[-1] == '\n';
     signal_stream_consume_to(s, p);
     return true;
+}
+
+#if defined(OMBREL_DIGIT_WORDS_AVX2)
+// Everything inlined into the one function that carries the AVX2 target.
+[[gnu::target("avx2"), gnu::flatten]] bool read_signal_values_avx2(SignalStream* s, float* values,
+                                                                    bool* line_feed_last) noexcept
+{
+    return read_signal_values<Avx2Digits>(s, values, line_feed_last);
+}
+#endif
+
+} // namespace
+
+bool read_plain_signal(SignalStream* s, float* values, bool* line_feed_last) noexcept
+{
+#if defined(OMBREL_DIGIT_WORDS_AVX2)
+    if (avx2_present()) {
+        return read_signal_values_avx2(s, values, line_feed_last);
+    }
+#endif
+    return read_signal_values<BaselineDigits>(s, values, line_feed_last);
 }

@@ -1,7 +1,9 @@
 // Long number texts against the C library's strtof (strtod, then a narrowing,
 // for the atof word), through every path that turns a text into a float:
-// the scan with its decimal fast path, the fast path on its own, the lexer
-// and converter alone, the signal line, and the atof word.
+// the scan with its decimal fast path, the fast path on its own (in place
+// and on its copy at a buffer's end, with each way of reading the digits
+// that the processor has), the lexer and converter alone, the signal line,
+// and the atof word.
 //
 // Decimals of 16 to 20 significant digits near a float rounding midpoint,
 // in every binade from the least subnormal to the largest float: printf's exact
@@ -25,6 +27,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <vector>
 
 #ifndef DIFFERENTIAL_CASES
 #define DIFFERENTIAL_CASES 400000
@@ -119,7 +122,40 @@ std::string hex_text(Random& random, int exponent, double* exact)
     return (negative ? "-0x" : "0x") + digits + end;
 }
 
+// The decimal path with each way of reading the digits that this processor has.
+using FastScan = const char* (*)(const char*, const char*, float*);
+
+const char* scan_baseline(const char* p, const char* limit, float* value)
+{
+    return scan_decimal(p, limit, value);
+}
+
+#if defined(OMBREL_DIGIT_WORDS_AVX2)
+[[gnu::target("avx2"), gnu::flatten]] const char* scan_avx2(const char* p, const char* limit, float* value)
+{
+    return scan_decimal<Avx2Digits>(p, limit, value);
+}
+#endif
+
+std::vector<FastScan> fast_scans()
+{
+    std::vector<FastScan> scans{scan_baseline};
+#if defined(OMBREL_DIGIT_WORDS_AVX2)
+    if (avx2_present()) scans.push_back(scan_avx2);
+#endif
+    return scans;
+}
+
+// The text and a space, then as many more spaces as the decimal path reads
+// in place (the text at the buffer's end goes through a copy).
+std::string padded(const std::string& text)
+{
+    return text + std::string(DECIMAL_SCAN_SPAN + 1, ' ');
+}
+
 struct Checker {
+    const std::vector<FastScan> fast = fast_scans();
+
     std::string line;
     float line_expected[SIGNAL_LINE_VALUES];
     int in_line = 0;
@@ -142,10 +178,14 @@ struct Checker {
                 return scan == scan_value ? "scan" : "lexer and converter";
             }
         }
-        float fast = 0.0f;
-        const char* fast_end = scan_decimal(spaced.data(), spaced.data() + spaced.size(), &fast);
-        if (fast_end != nullptr && (!same_value(fast, expected) || fast_end - spaced.data() != taken)) {
-            return "decimal fast path";
+        for (const std::string& buffer : {spaced, padded(text)}) {
+            for (FastScan scan : fast) {
+                float value = 0.0f;
+                const char* fast_end = scan(buffer.data(), buffer.data() + buffer.size(), &value);
+                if (fast_end != nullptr && (!same_value(value, expected) || fast_end - buffer.data() != taken)) {
+                    return "decimal fast path";
+                }
+            }
         }
         if (!same_value(array_word_value(text.c_str()), static_cast<float>(std::strtod(text.c_str(), nullptr)))) {
             return "atof word";
@@ -234,23 +274,26 @@ TEST(StrtofDifferential, EveryShapeOfTheDecimalPath)
                 }
                 float value = 0.0f;
                 ASSERT_EQ(scan_decimal(text.data(), text.data() + text.size(), &value), nullptr) << text;
+                const std::string buffer = padded(text);
                 if (form % 37 != 0 && (form % 37 - 1) / 6 == 0) {
                     // An exponent letter without digits: the scan takes it
                     // (as C's "%f" does, unlike strtof), the decimal path not.
-                    const std::string spaced = text + " ";
-                    ASSERT_EQ(scan_decimal(spaced.data(), spaced.data() + spaced.size(), &value), nullptr) << text;
+                    for (FastScan scan : checker.fast) {
+                        ASSERT_EQ(scan(buffer.data(), buffer.data() + buffer.size(), &value), nullptr) << text;
+                    }
                     continue;
                 }
                 const std::string wrong = checker.check(text);
                 ASSERT_EQ(wrong, "") << text;
                 // Within its grammar, the decimal path decides every normal
                 // float but at a midpoint (the double of such a text is one).
-                const std::string spaced = text + " ";
                 const int exponent_digits = form % 37 == 0 ? 1 : (form % 37 - 1) / 6;
                 const double near = std::strtod(text.c_str(), nullptr);
                 const bool midpoint = (std::bit_cast<std::uint64_t>(near) & 0x1FFFFFFFu) == 0x10000000u;
                 if (whole + fraction <= 19 && exponent_digits <= 4 && !midpoint && std::isnormal(static_cast<float>(near))) {
-                    ASSERT_NE(scan_decimal(spaced.data(), spaced.data() + spaced.size(), &value), nullptr) << text;
+                    for (FastScan scan : checker.fast) {
+                        ASSERT_NE(scan(buffer.data(), buffer.data() + buffer.size(), &value), nullptr) << text;
+                    }
                 }
                 ++checked;
             }
