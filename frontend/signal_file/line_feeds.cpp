@@ -29,9 +29,11 @@ bool same_file(std::FILE* a, std::FILE* b) noexcept
 #endif
 }
 
-// The line feeds in the stream's next `size` bytes.
-LineCountOutcome count_stream(std::FILE* file, std::uint64_t size, char* block, std::size_t block_size,
-                              std::int64_t* count, const std::atomic<bool>* stop) noexcept
+} // namespace
+
+LineCountOutcome count_stream_line_feeds_through(std::FILE* file, std::uint64_t size, char* block,
+                                                 std::size_t block_size, std::int64_t* count,
+                                                 const std::atomic<bool>* stop) noexcept
 {
     std::uint64_t left = size;
     while (left > 0) {
@@ -49,15 +51,13 @@ LineCountOutcome count_stream(std::FILE* file, std::uint64_t size, char* block, 
     return LineCountOutcome::COUNTED;
 }
 
-} // namespace
-
 LineCountOutcome count_stream_line_feeds(std::FILE* file, std::uint64_t size, std::int64_t* count,
                                          const std::atomic<bool>* stop) noexcept
 {
     const std::unique_ptr<char, void (*)(void*)> large(static_cast<char*>(std::malloc(COUNT_BLOCK)), std::free);
     char small[SMALL_BLOCK];
-    return large ? count_stream(file, size, large.get(), COUNT_BLOCK, count, stop)
-                 : count_stream(file, size, small, SMALL_BLOCK, count, stop);
+    return large ? count_stream_line_feeds_through(file, size, large.get(), COUNT_BLOCK, count, stop)
+                 : count_stream_line_feeds_through(file, size, small, SMALL_BLOCK, count, stop);
 }
 
 LineCount count_file_line_feeds(const char* path, std::FILE* opened, std::uint64_t size,

@@ -28,6 +28,11 @@ struct LineCount {
 LineCountOutcome count_stream_line_feeds(std::FILE* file, std::uint64_t size, std::int64_t* count,
                                          const std::atomic<bool>* stop) noexcept;
 
+// The same, reading through the caller's block of block_size bytes.
+LineCountOutcome count_stream_line_feeds_through(std::FILE* file, std::uint64_t size, char* block,
+                                                 std::size_t block_size, std::int64_t* count,
+                                                 const std::atomic<bool>* stop) noexcept;
+
 // Opens `path` once more, on a stream of its own, and counts the line feeds
 // in its first `size` bytes. `opened` is
 // the run's stream on the same path: the count stands only when both opens

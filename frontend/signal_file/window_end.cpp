@@ -19,8 +19,11 @@ SignalFileStatus window_end_settle(WindowEnd* w, SignalStream* stream) noexcept
     if (!read_all) {
         // The bytes the stream has still to read, counted on its FILE, which
         // is then set back to where the stream left it.
+        // A block of the stack: the stream's buffer is still held, and the
+        // run's memory stays under its bound (a larger block saves little).
+        char block[std::size_t{64} << 10];
         const std::uint64_t read = signal_stream_bytes_read(stream);
-        switch (count_stream_line_feeds(w->file, w->size - read, &count, w->stop)) {
+        switch (count_stream_line_feeds_through(w->file, w->size - read, block, sizeof block, &count, w->stop)) {
         case LineCountOutcome::COUNTED:
             break;
         case LineCountOutcome::STOPPED:
