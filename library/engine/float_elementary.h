@@ -8,7 +8,8 @@
 // fallback in double-double arithmetic (engine/exp_accurate.h) rounds those
 // that lie too near a float rounding midpoint: with the build option
 // OMBREL_DOUBLE_LANES (the default on x86-64) the double-lane evaluation of
-// engine/exp_lanes.h, four lanes at a time where the processor has AVX2;
+// engine/exp_lanes.h, four lanes at a time where the processor has AVX2
+// (float_tanh_array eight, engine/tanh_eight_avx2.h);
 // otherwise the float-only one of engine/float_single.h, for a processor
 // whose FPU may lack double precision. Their constants, range limits and
 // error bounds are in engine/elementary_constants.h. The fallback takes, of

@@ -8,6 +8,9 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 #include "engine/exp_lanes.h"
+#if defined(__x86_64__) && !defined(_WIN32)
+#include "engine/tanh_eight_avx2.h"
+#endif
 
 namespace {
 
@@ -36,12 +39,17 @@ __attribute__((always_inline)) inline void tanh_groups(const float* input, float
 }
 
 #if defined(__x86_64__) && !defined(_WIN32)
-// Four lanes per instruction where the processor has AVX2. (Not on Windows,
+// Eight floats at a time, in two vectors of four doubles, where the
+// processor has AVX2, and the rest four lanes at a time. (Not on Windows,
 // whose 64-bit GCC cannot align the stack for 32-byte spills.)
 __attribute__((target("avx2"))) void tanh_array_avx2(const float* input, float* output,
                                                       int count) noexcept
 {
-    tanh_groups<Double4, Int4>(input, output, count);
+    int done = 0;
+    for (; done + 8 <= count; done += 8) {
+        tanh_eight_avx2(input + done, output + done);
+    }
+    tanh_groups<Double4, Int4>(input + done, output + done, count - done);
 }
 #define OMBREL_TANH_AVX2 1
 #endif

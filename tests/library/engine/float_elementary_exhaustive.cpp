@@ -2,6 +2,7 @@
 // - the library's float_tanh and float_exp (the inputs in turn through the
 //   array forms' widest path, their two-lane path and the one-value forms,
 //   so each code path sees every binade), and every float through the
+//   tanh array form's widest path (eight at a time with AVX2) and the
 //   AVX-512 lanes of the batch entry where the processor has them;
 // - the single-precision tanh_single and exp_single, counting the arguments
 //   their float evaluation leaves to the double-double fallback;
@@ -56,6 +57,7 @@ void check_range(std::uint64_t begin, std::uint64_t end)
     float input[CHUNK];
     float output[CHUNK];
     float exp_output[CHUNK];
+    float array_tanh[CHUNK];
 #if OMBREL_SIGNAL_LANES_AVX512
     const bool wide_lanes = signal_lanes_path_available(SignalLanesPath::AVX512);
     float wide_tanh[CHUNK];
@@ -85,6 +87,7 @@ void check_range(std::uint64_t begin, std::uint64_t end)
                 exp_output[i] = float_exp(input[i]);
             }
         }
+        float_tanh_array(input, array_tanh, static_cast<int>(CHUNK));
 #if OMBREL_SIGNAL_LANES_AVX512
         if (wide_lanes) {
             elementary_avx512(input, wide_tanh, wide_exp, CHUNK);
@@ -97,6 +100,7 @@ void check_range(std::uint64_t begin, std::uint64_t end)
             const float exp_expected = static_cast<float>(std::exp(wide));
             check("float_tanh", x, output[i], tanh_expected);
             check("float_exp", x, exp_output[i], exp_expected);
+            check("float_tanh_array", x, array_tanh[i], tanh_expected);
 #if OMBREL_SIGNAL_LANES_AVX512
             if (wide_lanes) {
                 check("AVX-512 tanh", x, wide_tanh[i], tanh_expected);
