@@ -18,8 +18,10 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 // GCC 12's intrinsics start many results from a deliberately undefined
 // vector (_mm512_undefined_ps and kin), which it then reports as maybe
-// used uninitialised.
+// used uninitialised (a warning clang does not have).
+#ifndef __clang__
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #pragma GCC diagnostic ignored "-Wuninitialized"
 
 #define OMBREL_AVX512_TARGET __attribute__((target("avx512f,avx512dq,avx512bw,avx512vl")))

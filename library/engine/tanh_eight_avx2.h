@@ -1,8 +1,8 @@
 // float_tanh of eight floats with AVX2 (x86-64; included by float_tanh.cpp
 // alone): tanh_lanes of engine/exp_lanes.h over two vectors of four doubles,
-// operation for operation (its exp_lanes itself), with the lane bookkeeping
-// (saturation, the identity limit, signs, the lanes left to the fallback) in
-// eight-float vectors rather than lane by lane.
+// operation for operation, with the lane bookkeeping (saturation, the
+// identity limit, signs, the lanes left to the fallback) in eight-float
+// vectors rather than lane by lane, and the exp table read by a gather.
 #ifndef OMBREL_TANH_EIGHT_AVX2_H
 #define OMBREL_TANH_EIGHT_AVX2_H
 
@@ -14,6 +14,32 @@
 
 #define OMBREL_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
+// exp_lanes<Double4, Int4> of y, operation for operation, compiled for
+// AVX2 (clang refuses to pass a 32-byte vector to the template, which has
+// no target). AVX2 has no arithmetic shift of 64-bit lanes: (n >> 5) << 52
+// is taken as (n & ~31) << 47, the same bits.
+OMBREL_AVX2_INLINE __m256d exp_four_avx2(__m256d y) noexcept
+{
+    const __m256d shifter = _mm256_set1_pd(0x1.8p52);
+    const __m256d shifted = _mm256_add_pd(_mm256_mul_pd(y, _mm256_set1_pd(INVERSE_STEP)), shifter);
+    const __m256d k = _mm256_sub_pd(shifted, shifter);
+    constexpr double STEP_TAIL = static_cast<double>(STEP_PARTS[1]) + static_cast<double>(STEP_PARTS[2]);
+    const __m256d reduced = _mm256_sub_pd(y, _mm256_mul_pd(k, _mm256_set1_pd(static_cast<double>(STEP_PARTS[0]))));
+    const __m256d r = _mm256_sub_pd(reduced, _mm256_mul_pd(k, _mm256_set1_pd(STEP_TAIL)));
+
+    const __m256d r2 = _mm256_mul_pd(r, r);
+    const __m256d low = _mm256_add_pd(_mm256_mul_pd(r, _mm256_set1_pd(INVERSE_FACTORIAL[3])), _mm256_set1_pd(LANES_HALF));
+    const __m256d high =
+        _mm256_add_pd(_mm256_mul_pd(r, _mm256_set1_pd(INVERSE_FACTORIAL[5])), _mm256_set1_pd(LANES_TWENTY_FOURTH));
+    const __m256d q = _mm256_add_pd(_mm256_mul_pd(high, r2), low);
+    const __m256d p = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(q, r2), r), _mm256_set1_pd(1.0));
+
+    const __m256i n = _mm256_sub_epi64(_mm256_castpd_si256(shifted), _mm256_set1_epi64x(0x4338000000000000));
+    const __m256d t = _mm256_i64gather_pd(EXP2_DOUBLES.value, _mm256_and_si256(n, _mm256_set1_epi64x(31)), 8);
+    const __m256i exponent = _mm256_slli_epi64(_mm256_andnot_si256(_mm256_set1_epi64x(31), n), 47);
+    return _mm256_mul_pd(_mm256_castsi256_pd(_mm256_add_epi64(_mm256_castpd_si256(t), exponent)), p);
+}
+
 // The covered lanes' tanh|x| = (E - 1) / (E + 1), E = e^(2|x|) (E of 1
 // elsewhere), rounded to float; `clear` receives, as all-ones lanes, those
 // that lie farther than the window from a float rounding midpoint.
@@ -22,7 +48,7 @@ OMBREL_AVX2_INLINE __m128 tanh_four_avx2(__m128 magnitude, __m128 covered, __m12
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d wide = _mm256_cvtps_pd(magnitude);
     const __m256d covered_wide = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_castps_si128(covered)));
-    const __m256d e = exp_lanes<Double4, Int4>(_mm256_blendv_pd(one, _mm256_add_pd(wide, wide), covered_wide));
+    const __m256d e = exp_four_avx2(_mm256_blendv_pd(one, _mm256_add_pd(wide, wide), covered_wide));
     const __m256d quotient = _mm256_div_pd(_mm256_sub_pd(e, one), _mm256_add_pd(e, one));
     // |offset| > window, as ulps_from_float_midpoint measures it.
     const __m256i position = _mm256_and_si256(_mm256_castpd_si256(quotient), _mm256_set1_epi64x(0x1fffffff));
