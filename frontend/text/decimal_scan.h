@@ -51,8 +51,8 @@ struct BaselineDigits {
 
 #if defined(OMBREL_DIGIT_WORDS_AVX2)
 struct Avx2Digits {
-    [[gnu::target("avx2")]] static TextMasks masks(const char* p) noexcept { return text_masks_avx2(p); }
-    [[gnu::target("avx2")]] static std::uint64_t field(const char* p, int whole, int digits) noexcept
+    [[gnu::target(OMBREL_AVX2_TARGET)]] static TextMasks masks(const char* p) noexcept { return text_masks_avx2(p); }
+    [[gnu::target(OMBREL_AVX2_TARGET)]] static std::uint64_t field(const char* p, int whole, int digits) noexcept
     {
         return digit_field_avx2(p, whole, digits);
     }
@@ -102,7 +102,8 @@ template <typename Digits = BaselineDigits>
         const int signed_exponent = sign_char == '-' || sign_char == '+';
         const int count = last - end - 1 - signed_exponent;
         // Without a sign, the character after the letter is a digit or count is 0.
-        if (count <= 0 || count > DECIMAL_SCAN_EXPONENT_DIGITS || ((stops >> (end + 1)) & 1) != static_cast<std::uint64_t>(signed_exponent)) {
+        const bool stop_after_letter = ((stops >> (end + 1)) & 1) != 0;
+        if (count <= 0 || count > DECIMAL_SCAN_EXPONENT_DIGITS || stop_after_letter != (signed_exponent != 0)) {
             return nullptr;
         }
         const int magnitude = short_digits_value(p + last - count, count);

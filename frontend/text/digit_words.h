@@ -171,8 +171,9 @@ inline std::uint64_t digit_field(const char* p, int whole, int digits) noexcept
     const __m128i high_shifted = _mm_or_si128(_mm_slli_si128(high, 1), _mm_srli_si128(low, 15));
     const __m128i shifted_low = leading_ones(whole + 1, 0);
     const __m128i shifted_high = leading_ones(whole + 1, 1);
-    const __m128i field_low = _mm_or_si128(_mm_and_si128(low_shifted, shifted_low),
-                                           _mm_andnot_si128(shifted_low, _mm_and_si128(low, leading_ones(digits + 1, 0))));
+    const __m128i field_low =
+        _mm_or_si128(_mm_and_si128(low_shifted, shifted_low),
+                     _mm_andnot_si128(shifted_low, _mm_and_si128(low, leading_ones(digits + 1, 0))));
     const __m128i field_high = _mm_or_si128(
         _mm_and_si128(high_shifted, shifted_high),
         _mm_andnot_si128(shifted_high, _mm_and_si128(high, leading_ones(digits + 1, 1))));
@@ -180,7 +181,9 @@ inline std::uint64_t digit_field(const char* p, int whole, int digits) noexcept
     // and the last three are zero; then digits 0-7, 8-15 and 16-19.
     const __m128i quads = _mm_packs_epi32(digit_quads(field_low), digit_quads(field_high));
     const __m128i groups = _mm_madd_epi16(quads, _mm_setr_epi16(10000, 1, 10000, 1, 1, 0, 0, 0));
-    const auto lane = [](__m128i v) { return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_cvtsi128_si32(v))); };
+    const auto lane = [](__m128i v) {
+        return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_cvtsi128_si32(v)));
+    };
     return lane(groups) * DIGIT_RUN_POWERS[12] + lane(_mm_srli_si128(groups, 4)) * DIGIT_RUN_POWERS[4] +
            lane(_mm_srli_si128(groups, 8));
 #else

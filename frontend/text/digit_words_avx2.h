@@ -12,6 +12,7 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define OMBREL_DIGIT_WORDS_AVX2 1
+#define OMBREL_AVX2_TARGET "avx2"
 #include <immintrin.h>
 
 // Whether the processor has AVX2 (the answer is kept after the first call).
@@ -21,7 +22,7 @@ inline bool avx2_present() noexcept
     return present;
 }
 
-[[gnu::target("avx2")]] inline TextMasks text_masks_avx2(const char* p) noexcept
+[[gnu::target(OMBREL_AVX2_TARGET)]] inline TextMasks text_masks_avx2(const char* p) noexcept
 {
     const __m256i text = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i value = _mm256_sub_epi8(text, _mm256_set1_epi8('0'));
@@ -34,7 +35,7 @@ inline bool avx2_present() noexcept
 // both lanes (alignr against the lanes swapped, the low one zeroed), the
 // two blended by the leading-ones masks, then pairs (maddubs), quadruples
 // (madd) and the groups of digits 0-7, 8-15 (low lane) and 16-19 (high).
-[[gnu::target("avx2")]] inline std::uint64_t digit_field_avx2(const char* p, int whole, int digits) noexcept
+[[gnu::target(OMBREL_AVX2_TARGET)]] inline std::uint64_t digit_field_avx2(const char* p, int whole, int digits) noexcept
 {
     const __m256i text =
         _mm256_sub_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), _mm256_set1_epi8('0'));

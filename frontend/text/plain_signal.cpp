@@ -27,8 +27,9 @@ constexpr std::ptrdiff_t PLAIN_LIKELY_LENGTH = 12;
 // (decimal_scan.h), so that the next value's start waits for no other
 // load. The text ends where the lexer's grammar ends a decimal mantissa
 // (ends_decimal_mantissa_at: the masks found no digit there); the
-// conversion is the converter's for short decimals (short_fraction_to_float),
-// whose midpoint refusal sends the text to the general path.
+// conversion of a fraction is the converter's for short decimals
+// (short_fraction_to_float), whose midpoint refusal sends the text to the
+// general path.
 inline const char* plain_value(const char* s, float* value) noexcept
 {
     const TextMasks masks = short_text_masks(s);
@@ -45,16 +46,19 @@ inline const char* plain_value(const char* s, float* value) noexcept
     if (whole == 0 || whole > 8 || fraction > 8 || point > fraction || whole + fraction > 15 || end + sign >= 16) {
         return nullptr;
     }
-    std::uint64_t mantissa = digits_value(p, whole);
-    if (point) {
-        mantissa = mantissa * DIGIT_WORD_POWERS[fraction] + digits_value(p + whole + 1, fraction);
-    }
     const bool lone_zero = !point & (whole == 1) & (*p == '0');
-    if (!ends_decimal_mantissa_at(static_cast<unsigned char>(p[end]), point, lone_zero) ||
-        !short_fraction_to_float(mantissa, fraction, negative, value)) {
+    if (!ends_decimal_mantissa_at(static_cast<unsigned char>(p[end]), point, lone_zero)) {
         return nullptr;
     }
-    return p + end;
+    const std::uint64_t integer = digits_value(p, whole);
+    if (!point) {
+        // An integer below 10^8 converts with one rounding, no division.
+        const auto magnitude = std::bit_cast<std::uint32_t>(static_cast<float>(static_cast<std::int64_t>(integer)));
+        *value = std::bit_cast<float>(magnitude | std::uint32_t{negative} << 31);
+        return p + end;
+    }
+    const std::uint64_t mantissa = integer * DIGIT_WORD_POWERS[fraction] + digits_value(p + whole + 1, fraction);
+    return short_fraction_to_float(mantissa, fraction, negative, value) ? p + end : nullptr;
 }
 
 } // namespace
@@ -140,7 +144,7 @@ bool read_signal_values(SignalStream* s, float* values, bool* line_feed_last) no
 
 #if defined(OMBREL_DIGIT_WORDS_AVX2)
 // Everything inlined into the one function that carries the AVX2 target.
-[[gnu::target("avx2"), gnu::flatten]] bool read_signal_values_avx2(SignalStream* s, float* values,
+[[gnu::target(OMBREL_AVX2_TARGET), gnu::flatten]] bool read_signal_values_avx2(SignalStream* s, float* values,
                                                                     bool* line_feed_last) noexcept
 {
     return read_signal_values<Avx2Digits>(s, values, line_feed_last);

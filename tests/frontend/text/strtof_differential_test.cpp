@@ -131,7 +131,7 @@ const char* scan_baseline(const char* p, const char* limit, float* value)
 }
 
 #if defined(OMBREL_DIGIT_WORDS_AVX2)
-[[gnu::target("avx2"), gnu::flatten]] const char* scan_avx2(const char* p, const char* limit, float* value)
+[[gnu::target(OMBREL_AVX2_TARGET), gnu::flatten]] const char* scan_avx2(const char* p, const char* limit, float* value)
 {
     return scan_decimal<Avx2Digits>(p, limit, value);
 }
@@ -290,7 +290,8 @@ TEST(StrtofDifferential, EveryShapeOfTheDecimalPath)
                 const int exponent_digits = form % 37 == 0 ? 1 : (form % 37 - 1) / 6;
                 const double near = std::strtod(text.c_str(), nullptr);
                 const bool midpoint = (std::bit_cast<std::uint64_t>(near) & 0x1FFFFFFFu) == 0x10000000u;
-                if (whole + fraction <= 19 && exponent_digits <= 4 && !midpoint && std::isnormal(static_cast<float>(near))) {
+                if (whole + fraction <= 19 && exponent_digits <= 4 && !midpoint &&
+                    std::isnormal(static_cast<float>(near))) {
                     for (FastScan scan : checker.fast) {
                         ASSERT_NE(scan(buffer.data(), buffer.data() + buffer.size(), &value), nullptr) << text;
                     }
