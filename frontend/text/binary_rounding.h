@@ -22,7 +22,7 @@ T round_binary(std::uint64_t q, std::int64_t exp2, bool sticky, bool negative) n
     const Bits infinity = std::bit_cast<Bits>(std::numeric_limits<T>::infinity());
 
     // The value lies in [2^e, 2^(e+1)).
-    const std::int64_t e = exp2 + std::bit_width(q) - 1;
+    const std::int64_t e = exp2 + static_cast<std::int64_t>(std::bit_width(q)) - 1;
     if (e > MAX_EXP) {
         return std::bit_cast<T>(sign | infinity);
     }

@@ -48,10 +48,13 @@ constexpr bool is_hex_marker(unsigned c) noexcept
 // Whether a decimal mantissa's text ends before c, a character that is no
 // digit: c is no point while none has been read, and no exponent letter. A
 // mantissa that is one lone "0" also goes on at a hex marker.
-// (Bitwise operators: the fast paths meet every outcome, in no pattern.)
+// (Bitwise operators on 0 and 1: the fast paths meet every outcome, in no
+// pattern that a branch could learn.)
 constexpr bool ends_decimal_mantissa_at(unsigned c, bool point_read, bool lone_zero) noexcept
 {
-    return !((c == '.') & !point_read) & !is_exponent_letter(c, false) & !(lone_zero & is_hex_marker(c));
+    const unsigned second_point = unsigned{c == '.'} & unsigned{!point_read};
+    const unsigned hex = unsigned{lone_zero} & unsigned{is_hex_marker(c)};
+    return (second_point | unsigned{is_exponent_letter(c, false)} | hex) == 0;
 }
 
 // The same for any character c.
