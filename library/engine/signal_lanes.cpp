@@ -242,9 +242,10 @@ void signal_lanes_through(SignalLanesPath path, const NetworkView& network, cons
 void signal_lanes(const NetworkView& network, const float* means, const float* scales, const float* signals,
                   std::size_t count, float* probabilities, std::uint16_t* class_ids) noexcept
 {
-    // The processor's features are read once; every call then takes the
-    // widest path.
-    static const SignalLanesPath widest = signal_lanes_path_available(SignalLanesPath::AVX512) ? SignalLanesPath::AVX512
+    // The widest path the processor has, looked up on every call (a few
+    // loads of the runtime's CPU model): a function-local static would need
+    // the C++ runtime's guards, which a C program linking the library lacks.
+    const SignalLanesPath widest = signal_lanes_path_available(SignalLanesPath::AVX512) ? SignalLanesPath::AVX512
                                           : signal_lanes_path_available(SignalLanesPath::AVX2)
                                               ? SignalLanesPath::AVX2
                                               : SignalLanesPath::PORTABLE;
