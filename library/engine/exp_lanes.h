@@ -124,9 +124,12 @@ template <typename D, typename I>
 __attribute__((always_inline)) inline void tanh_lanes(const float* input, float* output) noexcept
 {
     constexpr int lanes = static_cast<int>(sizeof(D) / sizeof(double));
+    // A copy: output may be input, and the undecided lanes read it last.
+    float x[lanes];
     D magnitude;
     for (int i = 0; i < lanes; ++i) {
-        magnitude[i] = static_cast<double>(std::fabs(input[i]));
+        x[i] = input[i];
+        magnitude[i] = static_cast<double>(std::fabs(x[i]));
     }
     const I saturated = magnitude >= static_cast<double>(TANH_SATURATION);
     const I covered = (magnitude >= static_cast<double>(TANH_IDENTITY_LIMIT)) & ~saturated;
@@ -139,12 +142,12 @@ __attribute__((always_inline)) inline void tanh_lanes(const float* input, float*
         value = clear ? quotient : value;
     }
     for (int i = 0; i < lanes; ++i) {
-        output[i] = std::copysign(static_cast<float>(value[i]), input[i]);
+        output[i] = std::copysign(static_cast<float>(value[i]), x[i]);
     }
     if (!all_lanes(saturated | clear)) {
         for (int i = 0; i < lanes; ++i) {
             if (!(saturated[i] | clear[i])) {
-                output[i] = tanh_undecided(input[i]);
+                output[i] = tanh_undecided(x[i]);
             }
         }
     }
@@ -164,9 +167,12 @@ template <typename D, typename I>
 __attribute__((always_inline)) inline void exp_float_lanes(const float* input, float* output) noexcept
 {
     constexpr int lanes = static_cast<int>(sizeof(D) / sizeof(double));
+    // A copy: output may be input, and the undecided lanes read it last.
+    float copy[lanes];
     D x;
     for (int i = 0; i < lanes; ++i) {
-        x[i] = static_cast<double>(input[i]);
+        copy[i] = input[i];
+        x[i] = static_cast<double>(copy[i]);
     }
     const I covered = (x >= static_cast<double>(EXP_LOWEST_NORMAL)) & (x <= static_cast<double>(EXP_HIGHEST_COVERED));
     const D e = exp_lanes<D, I>(covered ? x : D{});
@@ -177,7 +183,7 @@ __attribute__((always_inline)) inline void exp_float_lanes(const float* input, f
     if (!all_lanes(clear)) {
         for (int i = 0; i < lanes; ++i) {
             if (!clear[i]) {
-                output[i] = exp_undecided(input[i]);
+                output[i] = exp_undecided(copy[i]);
             }
         }
     }

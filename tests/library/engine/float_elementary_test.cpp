@@ -1,6 +1,6 @@
 // The quick companion of the exhaustive test: the array form over every
 // length a knowledge allows (all its paths, its padded last group, nothing
-// written past `count`), on arguments from every range the functions split,
+// written past `count`, in place), on arguments from every range the functions split,
 // against glibc called directly; the single-precision forms on the same
 // arguments and on some that their float evaluation leaves to the fallback;
 // the double-lane tanh and exp at every lane width, each argument kind in
@@ -48,8 +48,13 @@ TEST(FloatElementary, TanhArrayOfEveryLengthMatchesGlibc)
             }
             output[count] = 12345.0f;
             float_tanh_array(input, output, count);
+            // In place too (the fallback lanes then read a copy of the input).
+            float in_place[HIDDEN_CAPACITY];
+            std::memcpy(in_place, input, sizeof in_place);
+            float_tanh_array(in_place, in_place, count);
             for (int i = 0; i < count; ++i) {
                 ASSERT_TRUE(same_float(glibc_tanh(input[i]), output[i])) << "tanh(" << hex_float(input[i]) << ")";
+                ASSERT_TRUE(same_float(output[i], in_place[i])) << "in place, tanh(" << hex_float(input[i]) << ")";
                 ASSERT_TRUE(same_float(glibc_tanh(input[i]), float_tanh(input[i])));
                 ASSERT_TRUE(same_float(glibc_tanh(input[i]), tanh_single(input[i])));
             }
@@ -69,6 +74,13 @@ TEST(FloatElementary, ExpAtItsThresholdsMatchesGlibc)
             << "exp(" << hex_float(x) << ")";
         EXPECT_TRUE(same_float(static_cast<float>(std::exp(static_cast<double>(x))), exp_single(x)))
             << "exp_single(" << hex_float(x) << ")";
+    }
+    // The array form in place, its fallback lanes among the others.
+    float in_place[std::size(arguments)];
+    std::memcpy(in_place, arguments, sizeof in_place);
+    float_exp_array(in_place, in_place, static_cast<int>(std::size(arguments)));
+    for (std::size_t i = 0; i < std::size(arguments); ++i) {
+        EXPECT_TRUE(same_float(float_exp(arguments[i]), in_place[i])) << "in place, exp(" << hex_float(arguments[i]) << ")";
     }
 }
 
