@@ -8,7 +8,7 @@
 
 #include <immintrin.h>
 
-#include <cstring>
+#include <cstdint>
 #include <limits>
 
 // Every function below is compiled for AVX-512 alone and always inlined into
@@ -336,7 +336,7 @@ OMBREL_AVX512_INLINE void decision_wide(const __m512* e, int count, float* proba
     const __m512d rows[4] = {_mm512_shuffle_f64x2(a, b, 0x88), _mm512_shuffle_f64x2(a, b, 0xdd),
                              _mm512_shuffle_f64x2(c, d, 0x88), _mm512_shuffle_f64x2(c, d, 0xdd)};
     // Masked stores write the first `count` signals' floats and ids only.
-    for (int q = 0; q < CLASS_COUNT; ++q) {
+    for (int q = 0; q < 4; ++q) {
         const int left = (count - 4 * q) * CLASS_COUNT;
         if (left > 0) {
             const auto mask = static_cast<__mmask16>(left >= WIDE ? 0xffff : (1 << left) - 1);
