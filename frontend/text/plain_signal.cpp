@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -123,7 +124,14 @@ const char* read_values(const char* p, const char* limit, float* values, int* sl
     return p;
 }
 
-// read_plain_signal with Digits' reads.
+#if defined(OMBREL_DIGIT_WORDS_AVX2)
+[[gnu::target(OMBREL_AVX2_TARGET), gnu::flatten]] bool read_signal_values_avx2(SignalStream* s, float* values,
+                                                                                bool* line_feed_last) noexcept;
+#endif
+
+// read_plain_signal with Digits' reads; with the baseline's, a line whose
+// first value is not plain goes to the AVX2 reading where the processor
+// has it.
 template <typename Digits>
 bool read_signal_values(SignalStream* s, float* values, bool* line_feed_last) noexcept
 {
@@ -131,6 +139,13 @@ bool read_signal_values(SignalStream* s, float* values, bool* line_feed_last) no
     const SignalSpan span = signal_stream_span(s);
     int slot = 0;
     const char* p = read_values<false>(span.begin, span.end, values, &slot);
+#if defined(OMBREL_DIGIT_WORDS_AVX2)
+    if constexpr (std::is_same_v<Digits, BaselineDigits>) {
+        if (p != nullptr && slot == 0 && avx2_present()) {
+            return read_signal_values_avx2(s, values, line_feed_last);
+        }
+    }
+#endif
     if (p != nullptr && slot < SIGNAL_LINE_VALUES) {
         p = read_values<true, Digits>(p, span.end, values, &slot);
     }
@@ -143,9 +158,12 @@ bool read_signal_values(SignalStream* s, float* values, bool* line_feed_last) no
 }
 
 #if defined(OMBREL_DIGIT_WORDS_AVX2)
-// Everything inlined into the one function that carries the AVX2 target.
+// The whole line inlined into one function that carries the AVX2 target,
+// for lines that start with a value the plain path does not take (a line of
+// plain values read through it ran slower: GCC builds the masks' constants
+// anew in each value's code there).
 [[gnu::target(OMBREL_AVX2_TARGET), gnu::flatten]] bool read_signal_values_avx2(SignalStream* s, float* values,
-                                                                    bool* line_feed_last) noexcept
+                                                                                bool* line_feed_last) noexcept
 {
     return read_signal_values<Avx2Digits>(s, values, line_feed_last);
 }
@@ -155,10 +173,5 @@ bool read_signal_values(SignalStream* s, float* values, bool* line_feed_last) no
 
 bool read_plain_signal(SignalStream* s, float* values, bool* line_feed_last) noexcept
 {
-#if defined(OMBREL_DIGIT_WORDS_AVX2)
-    if (avx2_present()) {
-        return read_signal_values_avx2(s, values, line_feed_last);
-    }
-#endif
     return read_signal_values<BaselineDigits>(s, values, line_feed_last);
 }
