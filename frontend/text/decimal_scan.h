@@ -66,8 +66,9 @@ struct Avx2Digits {
 // so that the end of one text (and the start of the next) waits for no load
 // but that of the masks: a sign shifts them by one; a point that is the
 // first stop is taken out of them, and the next stop ends the mantissa;
-// after an exponent letter the exponent runs to the next stop but one
-// right after the letter (a sign, if the text is valid).
+// after an exponent letter, the exponent's digits run to the first stop at
+// least two characters on (the one right after the letter is a sign or a
+// digit in a valid text).
 //
 // The mantissa is read as the 19-digit field D * 10^(19 - digits)
 // (digit_field), so the float is that of field * 10^(exponent + whole - 19),
@@ -101,7 +102,7 @@ template <typename Digits = BaselineDigits>
         const char sign_char = p[end + 1];
         const int signed_exponent = sign_char == '-' || sign_char == '+';
         const int count = last - end - 1 - signed_exponent;
-        // Without a sign, the character after the letter is a digit or count is 0.
+        // A stop right after the letter must be a sign (a digit is none).
         const bool stop_after_letter = ((stops >> (end + 1)) & 1) != 0;
         if (count <= 0 || count > DECIMAL_SCAN_EXPONENT_DIGITS || stop_after_letter != (signed_exponent != 0)) {
             return nullptr;

@@ -1,5 +1,7 @@
-// Decimal digits read many at a time: which of 16 characters are digits, and
-// up to eight digits as one number, with SSE2 where the processor has it.
+// Decimal digits read many at a time, with SSE2 where the processor has it:
+// which of 16 or 32 characters are digits and which are points, up to eight
+// (or four) digits as one number, and a mantissa of up to 19 digits with a
+// point as one 19-digit field.
 #ifndef OMBREL_DIGIT_WORDS_H
 #define OMBREL_DIGIT_WORDS_H
 
@@ -14,24 +16,6 @@
 // 10^n for n digits of one word, 0 to 8.
 inline constexpr std::uint64_t DIGIT_WORD_POWERS[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
-// Bit i set where p[i] is not a decimal digit, for the 16 characters at p.
-inline unsigned non_digit_mask(const char* p) noexcept
-{
-#if defined(__SSE2__)
-    const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    // c - '0' < 10 as an unsigned byte: min(c - '0', 9) == c - '0'.
-    const __m128i value = _mm_sub_epi8(text, _mm_set1_epi8('0'));
-    const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(value, _mm_set1_epi8(9)), value);
-    return ~static_cast<unsigned>(_mm_movemask_epi8(digit)) & 0xFFFFu;
-#else
-    unsigned mask = 0;
-    for (int i = 0; i < 16; ++i) {
-        mask |= is_decimal_digit(static_cast<unsigned char>(p[i])) ? 0u : 1u << i;
-    }
-    return mask;
-#endif
-}
-
 // Which of the 16 characters at p are no decimal digits (bit i for p[i]),
 // and which are points.
 struct TextMasks {
@@ -43,6 +27,7 @@ inline TextMasks short_text_masks(const char* p) noexcept
 {
 #if defined(__SSE2__)
     const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // c - '0' < 10 as an unsigned byte: min(c - '0', 9) == c - '0'.
     const __m128i value = _mm_sub_epi8(text, _mm_set1_epi8('0'));
     const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(value, _mm_set1_epi8(9)), value);
     return {~static_cast<std::uint32_t>(_mm_movemask_epi8(digit)) & 0xFFFFu,
