@@ -36,6 +36,8 @@ def pytest_addoption(parser):
                                                           str(BUILD / "frontend" / "ombrel_emulator")),
                      help="the emulator executable under test")
     parser.addoption("--wine", action="store_true", help="run EMULATOR.exe under wine")
+    parser.addoption("--qemu-aarch64", action="store_true",
+                     help="run EMULATOR, built for 64-bit Arm Linux, under qemu-user")
 
 
 def pytest_configure(config):
@@ -43,7 +45,7 @@ def pytest_configure(config):
 
 
 def pytest_collection_modifyitems(config, items):
-    if config.getoption("--wine"):
+    if config.getoption("--wine") or config.getoption("qemu_aarch64"):
         skip = pytest.mark.skip(reason="needs the native emulator")
         for item in items:
             if "native" in item.keywords:
@@ -54,7 +56,7 @@ class Emulator:
     """The emulator under test: run(*words) gives the CompletedProcess, with
     standard output and error as bytes; under wine, "\\r\\n" read as "\\n"."""
 
-    def __init__(self, path, wine):
+    def __init__(self, path, wine, qemu_aarch64=False):
         self.wine = wine
         if wine:
             if not path.lower().endswith(".exe"):
@@ -62,6 +64,9 @@ class Emulator:
             os.environ.setdefault("WINEDEBUG", "-all")
         self.path = os.path.abspath(path)
         self.command = ["wine", self.path] if wine else [self.path]
+        if qemu_aarch64:
+            # Debian's cross toolchain puts the Arm C library's root here.
+            self.command = ["qemu-aarch64", "-L", "/usr/aarch64-linux-gnu", self.path]
 
     def run(self, *words, cwd=None, env=None, timeout=TIMEOUT_SECONDS):
         environment = None if env is None else {**os.environ, **env}
@@ -78,7 +83,8 @@ class Emulator:
 
 @pytest.fixture(scope="session")
 def emulator(pytestconfig):
-    return Emulator(pytestconfig.getoption("--emulator"), pytestconfig.getoption("--wine"))
+    return Emulator(pytestconfig.getoption("--emulator"), pytestconfig.getoption("--wine"),
+                    pytestconfig.getoption("qemu_aarch64"))
 
 
 @pytest.fixture(scope="session")

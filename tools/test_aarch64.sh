@@ -6,9 +6,15 @@
 # and compares its hashes of the results' bits and its fallback counts with
 # glibc's double-precision functions rounded to float on the desktop.
 #
+# Then proves the command's portable paths (the number text without SSE2,
+# the batch lanes without AVX): the command-line tests against the Arm
+# build, and its reports, on one thread and on two, byte for byte equal to
+# this machine's on a file of each number format users' tools write
+# (bench/make_formats.py, small files).
+#
 # Needs the Debian packages g++-aarch64-linux-gnu and qemu-user. Prints
 # "aarch64 tanh and exp: 131072 arguments bit-identical with glibc; ..." and
-# exits 0 only when every line is identical.
+# exits 0 only when every line is identical and every check passes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
@@ -19,7 +25,7 @@ mkdir -p "$out"
 cmake --preset aarch64 >/dev/null
 cmake --build --preset aarch64 -j "$jobs"
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$jobs" --target ombrel_classifier
+cmake --build --preset release -j "$jobs" --target ombrel_classifier ombrel_emulator
 
 flags="-O2 -ffp-contract=off -Wall -Wextra -Werror -Ilibrary -I$device"
 cxx_flags="-std=c++20 $flags"
@@ -44,3 +50,29 @@ else
   diff "$out/aarch64.txt" "$out/desktop.txt" | head -5 >&2 || true
   exit 1
 fi
+
+python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' build/release/CMakeCache.txt)
+python=${python:-python3}
+arm=build/aarch64/frontend/ombrel_emulator
+timeout 600 "$python" -m pytest -q tests/cli --emulator "$arm" --qemu-aarch64 >"$out/cli-tests.log" 2>&1 || {
+  tail -n 100 "$out/cli-tests.log"
+  echo "error: the command-line tests fail on the aarch64 build" >&2
+  exit 1
+}
+echo "aarch64 command-line tests: $(tail -n 1 "$out/cli-tests.log")"
+
+"$python" bench/make_formats.py "$out" 400000
+knowledge=examples/emg/knowledge.bin
+for file in "$out"/formats/*; do
+  for threads in 1 2; do
+    OMBREL_THREADS=$threads qemu-aarch64 -L /usr/aarch64-linux-gnu "$arm" ombr_classification \
+      --knowledge_path "$knowledge" --file "$file" >"$out/report-arm.txt"
+    OMBREL_THREADS=$threads build/release/frontend/ombrel_emulator ombr_classification \
+      --knowledge_path "$knowledge" --file "$file" >"$out/report-here.txt"
+    if ! cmp -s "$out/report-arm.txt" "$out/report-here.txt"; then
+      echo "error: the aarch64 report of $file on $threads thread(s) differs from this machine's" >&2
+      exit 1
+    fi
+  done
+done
+echo "aarch64 reports: $(ls "$out"/formats | wc -l) number formats, one thread and two, byte for byte this machine's"
