@@ -34,7 +34,8 @@ class Classification(NamedTuple):
 
 
 def _signals(X):
-    """X as C-ordered float32 rows, and whether one signal was given."""
+    """X as C-ordered float32 (or float64) rows, and whether one signal was
+    given."""
     a = np.asarray(X)
     if a.dtype.kind not in "fiu":
         raise TypeError("signals must be numbers (a float or integer dtype), not %s" % a.dtype)
@@ -43,7 +44,12 @@ def _signals(X):
     if a.ndim != 2 or a.shape[1] != INPUT_LENGTH:
         raise ValueError("signals have shape %s; give shape (n, %d) for n signals or (%d,) for one"
                          % (a.shape, INPUT_LENGTH, INPUT_LENGTH))
-    # astype rounds each value to the nearest float32, as C's conversion does.
+    # C-ordered float64 rows go to the engine as they are: it rounds them to
+    # float32 a block at a time, as astype and C's conversion do (nearest),
+    # with no converted copy of the whole array. Other forms are converted
+    # here the same way.
+    if a.dtype == np.float64 and a.flags.c_contiguous:
+        return a, False
     return np.ascontiguousarray(a, dtype=np.float32), False
 
 

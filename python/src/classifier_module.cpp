@@ -28,6 +28,7 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 namespace py = pybind11;
@@ -114,9 +115,13 @@ struct Engine {
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    // rows: (n, INPUT_LENGTH) C-ordered. Returns (probabilities (n, 4) float32,
-    // class ids (n,) uint8), on `threads` threads (see resolved_threads).
-    py::tuple classify(const FloatArray& rows, std::optional<int> threads) const
+    // rows: (n, INPUT_LENGTH) C-ordered, float32 or float64 (each value then
+    // rounded to float32 as C's conversion does, a block at a time). Returns
+    // (probabilities (n, 4) float32, class ids (n,) uint8), on `threads`
+    // threads (see resolved_threads).
+    template <typename Value>
+    py::tuple classify(const py::array_t<Value, py::array::c_style | py::array::forcecast>& rows,
+                       std::optional<int> threads) const
     {
         if (rows.ndim() != 2 || rows.shape(1) != INPUT_LENGTH) {
             throw py::value_error("rows must have shape (n, 64)");
@@ -125,8 +130,13 @@ struct Engine {
         const int thread_count = resolved_threads(threads);
         py::array_t<float> probabilities({n, static_cast<py::ssize_t>(CLASS_COUNT)});
         py::array_t<std::uint8_t> class_ids(n);
-        const RowArrays arrays{rows.data(), probabilities.mutable_data(), class_ids.mutable_data(),
-                               static_cast<std::size_t>(n)};
+        RowArrays arrays{nullptr, nullptr, probabilities.mutable_data(), class_ids.mutable_data(),
+                         static_cast<std::size_t>(n)};
+        if constexpr (std::is_same_v<Value, double>) {
+            arrays.wide_rows = rows.data();
+        } else {
+            arrays.rows = rows.data();
+        }
         SignalCheck check;
         bool complete = false;
         {
@@ -399,7 +409,10 @@ PYBIND11_MODULE(_classifier, m)
         .def(py::init<const FloatArray&>(), py::arg("knowledge"))
         .def_readonly("status", &Engine::status)
         .def_property_readonly("unit_count", [](const Engine& e) { return e.context.unit_count; })
-        .def("classify", &Engine::classify, py::arg("rows"), py::arg("threads") = py::none())
+        // float64 rows first, so that they are not converted to a float32
+        // copy by the other's forcecast.
+        .def("classify", &Engine::classify<double>, py::arg("rows").noconvert(), py::arg("threads") = py::none())
+        .def("classify", &Engine::classify<float>, py::arg("rows"), py::arg("threads") = py::none())
         .def("trace", &Engine::trace, py::arg("signal"));
     m.def("read_signals", &read_signals, py::arg("path"), py::arg("begin"), py::arg("end"),
           py::arg("threads") = py::none());

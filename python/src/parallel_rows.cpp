@@ -16,6 +16,36 @@ struct SharedRun {
     std::atomic<bool> stop{false};
 };
 
+// Rows first .. first+count-1 (count at most PARALLEL_ROWS_BLOCK) through
+// the batch entry; doubles rounded to float a piece at a time, in a buffer
+// that stays in the cache. The library's class ids (1 to CLASS_COUNT) fit
+// a byte.
+void classify_rows(const ClassifierContext& context, const RowArrays& arrays, std::size_t first,
+                   std::size_t count) noexcept
+{
+    constexpr std::size_t PIECE = 256;
+    float piece[PIECE * INPUT_LENGTH];
+    std::uint16_t ids[PARALLEL_ROWS_BLOCK];
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t rows = arrays.rows != nullptr ? count : std::min(PIECE, count - done);
+        const float* signals = piece;
+        if (arrays.rows != nullptr) {
+            signals = arrays.rows + (first + done) * INPUT_LENGTH;
+        } else {
+            const double* wide = arrays.wide_rows + (first + done) * INPUT_LENGTH;
+            for (std::size_t i = 0; i < rows * INPUT_LENGTH; ++i) {
+                piece[i] = static_cast<float>(wide[i]);
+            }
+        }
+        classifier_context_run_batch(&context, signals, rows, arrays.probabilities + (first + done) * CLASS_COUNT,
+                                     ids + done);
+        done += rows;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        arrays.class_ids[first + i] = static_cast<std::uint8_t>(ids[i]);
+    }
+}
+
 // Rows of a claim when `remaining` are left: PARALLEL_ROWS_BLOCK while
 // plenty are, then (with several threads) a quarter of each thread's share
 // of the rest, in whole multiples of 256 and at least 1,024, so that the
@@ -29,7 +59,7 @@ std::size_t claim_size(std::size_t remaining, std::size_t threads) noexcept
 }
 
 // Classifies the next unclaimed rows; false when none are left or the run
-// stops. The library's class ids (1 to CLASS_COUNT) fit a byte.
+// stops.
 bool run_next_block(SharedRun& run) noexcept
 {
     if (run.stop.load(std::memory_order_relaxed)) {
@@ -43,12 +73,7 @@ bool run_next_block(SharedRun& run) noexcept
         }
         count = claim_size(run.arrays.count - first, run.threads);
     } while (!run.next_row.compare_exchange_weak(first, first + count, std::memory_order_relaxed));
-    std::uint16_t ids[PARALLEL_ROWS_BLOCK];
-    classifier_context_run_batch(&run.context, run.arrays.rows + first * INPUT_LENGTH, count,
-                                 run.arrays.probabilities + first * CLASS_COUNT, ids);
-    for (std::size_t i = 0; i < count; ++i) {
-        run.arrays.class_ids[first + i] = static_cast<std::uint8_t>(ids[i]);
-    }
+    classify_rows(run.context, run.arrays, first, count);
     return true;
 }
 

@@ -15,9 +15,13 @@
 // most this many rows runs on the calling thread alone.
 inline constexpr std::size_t PARALLEL_ROWS_BLOCK = 8192;
 
+// The rows are floats, or doubles (then null `rows`) that each thread
+// rounds to float, as C's conversion does, a few hundred rows at a time:
+// no converted copy of the whole array.
 struct RowArrays {
-    const float* rows;     // count * INPUT_LENGTH
-    float* probabilities;  // count * CLASS_COUNT
+    const float* rows;         // count * INPUT_LENGTH, or null
+    const double* wide_rows;   // count * INPUT_LENGTH when rows is null
+    float* probabilities;      // count * CLASS_COUNT
     std::uint8_t* class_ids;
     std::size_t count;
 };

@@ -42,6 +42,31 @@ def test_any_split_gives_the_bits_of_one_thread(one_thread, rows, threads, start
     np.testing.assert_array_equal(got.class_ids, expected.class_ids)
 
 
+@pytest.fixture(scope="module")
+def wide_rows(rows):
+    """float64 rows that round to float32 in every way: off a float by a
+    fraction of its spacing, exactly on a midpoint (ties to even), beyond
+    the largest float, below the smallest subnormal."""
+    rng = np.random.default_rng(5)
+    x = rows.astype(np.float64)
+    with np.errstate(invalid="ignore"):
+        x += rng.choice([-0.5, 0.5, -0.3, 0.7, 0.0], x.shape) * np.spacing(rows).astype(np.float64)
+    mask = rng.random(x.shape) < 0.01
+    x[mask] = rng.choice([1e39, -1e39, 1e-50, -1e-50, 3.4028235677973366e38], mask.sum())
+    return x
+
+
+@settings(max_examples=10, deadline=None)
+@given(threads=st.integers(1, 4), start=st.integers(0, BLOCK), length=st.integers(0, 2 * BLOCK + 300))
+def test_float64_rows_round_as_astype_on_any_thread_count(one_thread, wide_rows, threads, start, length):
+    X = wide_rows[start:start + length]
+    with np.errstate(over="ignore"):
+        expected = one_thread.classify(X.astype(np.float32))
+    got = ombrel.Classifier(KNOWLEDGE, threads=threads).classify(X)
+    np.testing.assert_array_equal(bits(got.probabilities), bits(expected.probabilities))
+    np.testing.assert_array_equal(got.class_ids, expected.class_ids)
+
+
 def test_threads_setting_is_checked_and_kept(monkeypatch, rows):
     for bad, error in ((0, ValueError), (65, ValueError), ("2", TypeError), (2.0, TypeError)):
         with pytest.raises(error, match="threads must be a whole number from 1 to 64"):
