@@ -251,7 +251,25 @@ OMBREL_AVX512_INLINE void unit_sums(const NetworkView& network, int first, WideB
     }
 }
 
-constexpr int UNITS_AT_ONCE = 8;
+// Units summed side by side: twelve sums, a feature and a product take 14
+// of the 32 registers. Fewer passes over the features than with eight: at
+// N = 10 one group instead of two (about 8% faster), at N = 23 two instead
+// of three (a few per cent, within the noise of the measurements).
+constexpr int UNITS_AT_ONCE = 12;
+
+// unit_sums for the `left` (fewer than C + 1) units after the full groups.
+template <int C>
+OMBREL_AVX512_INLINE void remaining_sums(int left, const NetworkView& network, int first, WideBlock& block,
+                                         const float* next, std::size_t ahead) noexcept
+{
+    if constexpr (C > 0) {
+        if (left == C) {
+            unit_sums<C>(network, first, block, next, ahead);
+        } else {
+            remaining_sums<C - 1>(left, network, first, block, next, ahead);
+        }
+    }
+}
 
 // The activations of every unit; the first group of units prefetches (see
 // unit_sums).
@@ -262,17 +280,8 @@ OMBREL_AVX512_INLINE void hidden_wide(const NetworkView& network, WideBlock& blo
     for (; first + UNITS_AT_ONCE <= network.hidden_units; first += UNITS_AT_ONCE) {
         unit_sums<UNITS_AT_ONCE>(network, first, block, next, first == 0 ? ahead : 0);
     }
-    ahead = first == 0 ? ahead : 0;
-    switch (network.hidden_units - first) {
-    case 7: unit_sums<7>(network, first, block, next, ahead); break;
-    case 6: unit_sums<6>(network, first, block, next, ahead); break;
-    case 5: unit_sums<5>(network, first, block, next, ahead); break;
-    case 4: unit_sums<4>(network, first, block, next, ahead); break;
-    case 3: unit_sums<3>(network, first, block, next, ahead); break;
-    case 2: unit_sums<2>(network, first, block, next, ahead); break;
-    case 1: unit_sums<1>(network, first, block, next, ahead); break;
-    default: break;
-    }
+    remaining_sums<UNITS_AT_ONCE - 1>(network.hidden_units - first, network, first, block, next,
+                                      first == 0 ? ahead : 0);
 }
 
 // Scores as output_layer sums them, then e^((score - max) * factor) as

@@ -119,7 +119,7 @@ TEST(ClassifierBatch, EveryCountAtEveryLaneEqualsOneSignalAtATime)
     constexpr int WIDEST = 16;
     const std::vector<float> signals = awkward_signals(2 * WIDEST + 1 + WIDEST, 3);
     const std::vector<Path> paths = paths_to_test();
-    for (int units : {0, 1, 7, 8, 9, 16, 23}) {
+    for (int units : {0, 1, 7, 8, 9, 12, 16, 23}) {
         for (int kind = 0; kind < 3; ++kind) {
             const auto seed = static_cast<std::uint32_t>(units * 3 + kind);
             const TestNetwork network = kind == 0 ? random_network(units, seed) : awkward_network(units, seed, kind == 2);
