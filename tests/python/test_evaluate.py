@@ -88,13 +88,16 @@ def test_refusals(tmp_path, text, options, status, message):
 
 
 @pytest.mark.skipif(not sys.platform.startswith("linux"), reason="watches the command's open files in /proc")
-def test_ctrl_c_ends_the_command_as_interrupted_leaving_no_traceback_and_no_file(tmp_path):
+# As `python3 -m` runs it, and as an installed command's script does.
+@pytest.mark.parametrize("command", [["-m", "ombrel.evaluate"],
+                                     ["-c", "from ombrel.evaluate.__main__ import run; run()"]])
+def test_ctrl_c_ends_the_command_as_interrupted_leaving_no_traceback_and_no_file(tmp_path, command):
     import os
     import signal
     import time
     signals = tmp_path / "signals.txt"
     signals.write_text((" ".join(["1.5"] * 64) + "\n") * 200_000)
-    child = subprocess.Popen([sys.executable, "-m", "ombrel.evaluate", str(EMG / "knowledge.bin"), str(signals),
+    child = subprocess.Popen([sys.executable, *command, str(EMG / "knowledge.bin"), str(signals),
                               "--html", "report.html"], cwd=tmp_path, stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE, text=True)
 

@@ -1,4 +1,11 @@
+"""`python3 -m ombrel.device`; run() is also the installed command's entry."""
 from ombrel.commands.device_command import main
 from ombrel.commands.interruption import run_command
 
-run_command(main)
+
+def run():
+    run_command(main)
+
+
+if __name__ == "__main__":
+    run()
