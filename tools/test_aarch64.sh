@@ -8,9 +8,12 @@
 #
 # Then proves the command's portable paths (the number text without SSE2,
 # the batch lanes without AVX): the command-line tests against the Arm
-# build, and its reports, on one thread and on two, byte for byte equal to
-# this machine's on a file of each number format users' tools write
-# (bench/make_formats.py, small files).
+# build; the bits of every value its number text reads
+# (tests/frontend/text/cross/signal_bits.cpp) equal to this machine's, on
+# texts of every shape (make_number_texts.py there) and on a file of each
+# number format users' tools write (bench/make_formats.py, small files); and
+# its reports on those files, on one thread and on two, byte for byte
+# this machine's.
 #
 # Needs the Debian packages g++-aarch64-linux-gnu and qemu-user. Prints
 # "aarch64 tanh and exp: 131072 arguments bit-identical with glibc; ..." and
@@ -62,6 +65,27 @@ timeout 600 "$python" -m pytest -q tests/cli --emulator "$arm" --qemu-aarch64 >"
 echo "aarch64 command-line tests: $(tail -n 1 "$out/cli-tests.log")"
 
 "$python" bench/make_formats.py "$out" 400000
+cross=tests/frontend/text/cross
+"$python" "$cross/make_number_texts.py" "$out/number-texts.txt" 8000
+# shellcheck disable=SC2086
+aarch64-linux-gnu-g++ $cxx_flags -Ifrontend/text -static "$cross/signal_bits.cpp" \
+  build/aarch64/frontend/text/libombrel_text.a -o "$out/signal_bits"
+# shellcheck disable=SC2086
+g++ $cxx_flags -Ifrontend/text "$cross/signal_bits.cpp" build/release/frontend/text/libombrel_text.a \
+  -o "$out/host_signal_bits"
+values=0
+for file in "$out/number-texts.txt" "$out"/formats/*; do
+  qemu-aarch64 "$out/signal_bits" "$file" >"$out/bits-arm.txt"
+  "$out/host_signal_bits" "$file" >"$out/bits-here.txt"
+  if ! cmp -s "$out/bits-arm.txt" "$out/bits-here.txt"; then
+    echo "error: the aarch64 number text reads $file otherwise than this machine's:" >&2
+    cmp "$out/bits-arm.txt" "$out/bits-here.txt" >&2 || true
+    exit 1
+  fi
+  values=$((values + 64 * $(tail -n 1 "$out/bits-arm.txt" | cut -d' ' -f1)))
+done
+echo "aarch64 number text: $values values bit for bit this machine's"
+
 knowledge=examples/emg/knowledge.bin
 for file in "$out"/formats/*; do
   for threads in 1 2; do
@@ -75,4 +99,4 @@ for file in "$out"/formats/*; do
     fi
   done
 done
-echo "aarch64 reports: $(ls "$out"/formats | wc -l) number formats, one thread and two, byte for byte this machine's"
+echo "aarch64 reports: $(find "$out"/formats -type f | wc -l) number formats, one thread and two, byte for byte this machine's"
