@@ -7,6 +7,9 @@
 
 namespace {
 
+// The line that closes the list of results, after its last record.
+constexpr char CLOSING_LINE[] = "\t],\n";
+
 // The most a record takes besides its class name: under 100 bytes of
 // literals, two numbers of up to 11 characters, the probabilities (each
 // written with its NUL) and the closing line.
@@ -39,8 +42,7 @@ void print_record(OutputWriter* out, ReportTally* tally, const Classification& r
         p = put_text(p, ", ");
     }
     p += format_fixed2(result.probabilities[CLASS_COUNT - 1], p);
-    // The closing line of the list follows the last record.
-    p = last ? put_text(p, "]}\n \t],\n") : put_text(p, "]},\n ");
+    p = last ? put_text(put_text(p, "]}\n "), CLOSING_LINE) : put_text(p, "]},\n ");
     output_written(out, p);
 }
 
@@ -72,7 +74,7 @@ void report_file_record(OutputWriter* out, ReportTally* tally, const Classificat
 
 void report_closing_line(OutputWriter* out) noexcept
 {
-    output_text(out, "\t],\n");
+    output_text(out, CLOSING_LINE);
 }
 
 void report_summary(OutputWriter* out, const ReportTally& tally) noexcept
